@@ -1,0 +1,186 @@
+#include <cstdio>
+#include <cstring>
+
+#include "../brain/brain.h"
+#include "protocol.h"
+
+char cmd[CommandBufferSize];
+int width;
+int height;
+const char* infotext =
+    "name=\"Morrow\", author=\"The Morrow developers\", version=\"3.2\", country=\"Czech Republic\", "
+    "www=\"https://github.com/morrow-gomoku/morrow\"";
+int info_max_memory = 0;
+int info_timeout_turn = 30000;
+int info_timeout_match = 1000000000;
+int info_time_left = 1000000000;
+int info_game_type = 1;
+int info_exact5 = 0;
+int info_continuous = 0;
+int info_renju = 0;
+char dataFolder[CommandBufferSize];
+
+AutoResetEvent event1;
+ManualResetEvent event2(true);
+
+namespace {
+int readStdin() { return std::getchar(); }
+}  // namespace
+
+int (*ReadChar)() = readStdin;
+
+bool get_line() {
+    int stored = 0;
+    for (;;) {
+        const int c = ReadChar();
+        if (c == EOF) return false;
+        if (stored < CommandBufferSize) cmd[stored++] = static_cast<char>(c);
+        if (c == '\n') break;
+    }
+    // The last stored character (the "\n", or the 256th of a longer line)
+    // gives way to the terminator, and so does a "\r" before it.
+    cmd[--stored] = '\0';
+    if (stored > 0 && cmd[stored - 1] == '\r') cmd[stored - 1] = '\0';
+    return true;
+}
+
+void do_mymove(int x, int y) {
+    brain_my(x, y);
+    pipeOut("%d,%d", x, y);
+}
+
+void turn() {
+    event2.reset();
+    event1.signal();
+}
+
+void stop() { event2.wait(); }
+
+void start() {
+    stop();
+    if (!width) {
+        width = height = 20;
+        brain_init();
+    }
+}
+
+namespace {
+
+void handleInfo(const char* text) {
+    const char* value;
+    if ((value = get_cmd_param("max_memory", text))) info_max_memory = parse_info_value(value);
+    if ((value = get_cmd_param("timeout_match", text))) info_timeout_match = parse_info_value(value);
+    if ((value = get_cmd_param("timeout_turn", text))) info_timeout_turn = parse_info_value(value);
+    if ((value = get_cmd_param("time_left", text))) info_time_left = parse_info_value(value);
+    if ((value = get_cmd_param("game_type", text))) info_game_type = parse_info_value(value);
+    if ((value = get_cmd_param("rule", text))) {
+        const int rule = parse_info_value(value);
+        info_exact5 = rule & 1;
+        info_continuous = (rule >> 1) & 1;
+        info_renju = (rule >> 2) & 1;
+    }
+    if ((value = get_cmd_param("folder", text))) {
+        std::strncpy(dataFolder, value, CommandBufferSize - 1);
+        dataFolder[CommandBufferSize - 1] = '\0';
+    }
+}
+
+// The size is only taken once the worker is idle: it reads it while it thinks.
+void announceBoard(bool valid, int w, int h, bool rectangular) {
+    stop();
+    if (!valid) {
+        width = 0;
+        if (rectangular) height = 0;
+        pipeOut(rectangular ? "ERROR bad RECTSTART parameters" : "ERROR bad START parameter");
+        return;
+    }
+    width = w;
+    height = h;
+    if (!brain_init()) width = height = 0;
+}
+
+void requestMove() {
+    brain_prepare_turn();
+    turn();
+}
+
+// Reads "x,y,who" lines until one that is none; false at end of input.
+bool readBoardList() {
+    for (;;) {
+        if (!get_line()) return false;
+        int x, y, who;
+        parse_3int_chk(cmd, &x, &y, &who);
+        if (who == 1)
+            brain_my(x, y);
+        else if (who == 2)
+            brain_opponents(x, y);
+        else if (who == 3)
+            brain_block(x, y);
+        else
+            break;
+    }
+    if (!get_cmd_param("done", cmd) || std::strlen(cmd) != 4) pipeOut("ERROR x,y,who or DONE expected after BOARD");
+    return true;
+}
+
+}  // namespace
+
+bool do_command() {
+    const char* param;
+    int x, y;
+    if ((param = get_cmd_param("info", cmd))) {
+        handleInfo(param);
+    } else if ((param = get_cmd_param("start", cmd))) {
+        int size = 0;
+        const bool valid = scan_start_size(param, size) && size > 4;
+        announceBoard(valid, size, size, false);
+    } else if ((param = get_cmd_param("rectstart", cmd))) {
+        int w = 0, h = 0;
+        const bool valid = scan_rectstart_size(param, w, h) && w > 4 && h > 4;
+        announceBoard(valid, w, h, true);
+    } else if ((param = get_cmd_param("restart", cmd))) {
+        start();
+        brain_restart();
+    } else if ((param = get_cmd_param("turn", cmd))) {
+        start();
+        if (parse_coord(param, &x, &y)) {
+            brain_opponents(x, y);
+            requestMove();
+        } else {
+            pipeOut("ERROR bad coordinates");
+        }
+    } else if ((param = get_cmd_param("play", cmd))) {
+        start();
+        if (parse_coord(param, &x, &y))
+            do_mymove(x, y);
+        else
+            pipeOut("ERROR bad coordinates");
+    } else if ((param = get_cmd_param("begin", cmd))) {
+        start();
+        requestMove();
+    } else if ((param = get_cmd_param("about", cmd))) {
+        pipeOut("%s", infotext);
+    } else if ((param = get_cmd_param("end", cmd))) {
+        stop();
+        brain_end();
+        return false;
+    } else if ((param = get_cmd_param("board", cmd))) {
+        start();
+        if (!readBoardList()) return false;
+        requestMove();
+    } else if ((param = get_cmd_param("takeback", cmd))) {
+        start();
+        if (parse_coord(param, &x, &y) && brain_takeback(x, y) == 0)
+            pipeOut("OK");
+        else
+            pipeOut("ERROR bad coordinates");
+    } else {
+        pipeOut("UNKNOWN command");
+    }
+    return true;
+}
+
+void command_loop() {
+    while (get_line() && do_command()) {
+    }
+}
