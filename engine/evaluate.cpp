@@ -38,7 +38,7 @@ int evaluate(int side) {
     const int* oppTally = tally[opp];
 
     // Open threes of the side to move only: -XXX--, --XXX-, -XX-X-, -X-XX-.
-    const int opponent = otherSide(side);
+    const int opponent = side == MyStone ? OpponentStone : MyStone;
     const int ownThree = side == MyStone ? 3 : -1200;
     int openThrees = 0;
     for (int s = 0; s < SixWindowCount; ++s) {

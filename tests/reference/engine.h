@@ -1,0 +1,163 @@
+// The straightforward engine, kept as the reference that the fast engine
+// must match result for result: every window sum is recomputed from `board`
+// where it is needed. Test-only; it lives in namespace reference.
+//
+// The search engine: board and line tables, hashing and the transposition
+// table, evaluation, move ordering, fours and VCF, alpha-beta and the turn
+// driver. All state is global and fixed-size; nothing here allocates during
+// a search and nothing reads the protocol's state.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace reference {
+
+// ---------------------------------------------------------------- board.cpp
+
+constexpr int BoardSize = 20;
+constexpr int CellCount = BoardSize * BoardSize;
+constexpr int FiveWindowCount = 1152;
+constexpr int SixWindowCount = 1050;
+constexpr int MaxWindowsPerCell = 20;
+
+// Stone codes on `board`. A window sum a - 400*b tells both counts at once.
+constexpr int MyStone = 1;
+constexpr int OpponentStone = -400;
+
+struct cellpos {
+    int x;
+    int y;
+};
+
+struct onemove {
+    int x;
+    int y;
+    int value;
+};
+
+extern int board[BoardSize][BoardSize];
+extern int Win[2][FiveWindowCount];
+extern cellpos Win2Point[FiveWindowCount][5];
+extern int Point2Win[BoardSize][BoardSize][MaxWindowsPerCell];
+extern int PointCount[BoardSize][BoardSize];
+extern cellpos Six2Point[SixWindowCount][6];
+extern std::uint64_t randomkey[BoardSize][BoardSize][2];
+extern std::uint64_t nowhash;
+
+// Cells the engine may neither play nor count as room for a line: those
+// outside the announced board and blocked cells. A window touching one is
+// dead for both sides, like a window that would run off the 20 x 20 grid.
+extern bool Closed[BoardSize][BoardSize];
+extern bool DeadFive[FiveWindowCount];
+extern bool DeadSix[SixWindowCount];
+
+inline int sideIndex(int side) { return side == MyStone ? 0 : 1; }
+inline int otherSide(int side) { return -side - 399; }
+
+void init();
+void MakeMove(int x, int y, int side);
+void unMakeMove(int x, int y, int side);
+bool check_over();
+
+// Closes every cell outside width x height and opens every cell inside it
+// (blocks included). The dead-window flags follow at the next init().
+void openPlayingArea(int width, int height);
+void setCellClosed(int x, int y, bool closed);
+
+// ----------------------------------------------------------------- hash.cpp
+
+struct hashentry {
+    std::uint64_t key;
+    std::int32_t value;
+    std::int32_t depth;
+};
+static_assert(sizeof(hashentry) == 16, "a table entry is 16 bytes");
+
+constexpr int HashMiss = 33333;
+constexpr int DefaultHashBits = 22;
+constexpr int MinHashBits = 10;
+
+extern hashentry* hashp[2];
+extern std::uint64_t HashMask;
+// log2 of the entries wanted per table; lowered to fit a memory limit.
+extern int HashBits;
+// Zeroing allocator of the tables; tests replace it to make it fail.
+extern void* (*HashAllocate)(std::size_t count, std::size_t size);
+
+// The key generator: 15-bit results, never reseeded during play.
+int nextRandom();
+void resetRandom();
+extern int (*RandomSource)();
+
+std::uint64_t rand64();
+void initRandomkey();
+void releaseHashTables();
+int lookupHashValue(int side, std::uint64_t key, int depth);
+void putinHashValue(int side, std::uint64_t key, int value, int depth);
+
+// ------------------------------------------------------------- evaluate.cpp
+
+int evaluate(int side);
+
+// ------------------------------------------------------------- ordering.cpp
+
+void SortMoves(int side, onemove* list);
+void mergeSort(onemove* list, int low, int high);
+void merge(onemove* list, int low, int mid, int high);
+
+// ------------------------------------------------------------------ vcf.cpp
+
+extern cellpos vcfBestMove;
+extern bool HaveVcfBestMove;
+
+bool hasFour(int side);
+bool vcf(int depth, int side, int lastX, int lastY);
+
+// --------------------------------------------------------------- search.cpp
+
+constexpr int WinScore = 20000;
+constexpr int UnfilledValue = -77777;
+
+extern int MaxDepth;
+extern cellpos BestMove;
+extern bool HaveBestMove;  // keeps "no move yet" apart from the cell (0, 0)
+extern onemove maxDlastGMoves[CellCount];
+extern long long start_t;
+extern long long end_t;
+extern double total_t;
+extern bool timeup;
+extern long long Nodes;
+
+int alphabeta(int depth, int alpha, int beta, int side);
+void clearRootMemory();
+
+// ----------------------------------------------------------------- turn.cpp
+
+extern int AiTurn;
+extern int MostDepth;
+extern cellpos resultpos;
+
+// The engine's own cap on a turn, in milliseconds; negative lifts it.
+extern long long TimeLimitMs;
+// What the manager's clock allows this turn, already less the safety
+// margins: negative means no limit, 0 means one quick iteration and answer.
+extern long long ManagerLimitMs;
+// The limit in force during the current turn; negative: the clock is not read.
+extern long long ActiveLimitMs;
+
+struct IterationStats {
+    int depth;
+    int value;
+    long long nodes;
+    long long ms;
+    bool complete;
+};
+extern IterationStats Iterations[4];
+extern int IterationCount;
+
+long long clockMs();
+long long turnLimitMs();  // negative: no limit
+const cellpos& run();
+
+}  // namespace reference

@@ -1,0 +1,94 @@
+#include <chrono>
+
+#include "engine.h"
+
+namespace reference {
+
+int AiTurn;
+int MostDepth;
+cellpos resultpos;
+
+long long TimeLimitMs = 4500;
+long long ManagerLimitMs = -1;
+long long ActiveLimitMs = -1;
+
+IterationStats Iterations[4];
+int IterationCount;
+
+long long clockMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+long long turnLimitMs() {
+    long long limit = TimeLimitMs;
+    if (ManagerLimitMs > 0 && (limit < 0 || ManagerLimitMs < limit)) limit = ManagerLimitMs;
+    return limit;
+}
+
+namespace {
+
+void replayStones() {
+    for (int x = 0; x < BoardSize; ++x)
+        for (int y = 0; y < BoardSize; ++y)
+            if (board[x][y] != 0) MakeMove(x, y, board[x][y]);
+}
+
+// The first cell of the ordered list that may be played, however far down.
+void fallBackToOrderedList() {
+    onemove list[CellCount];
+    SortMoves(AiTurn, list);
+    for (const onemove& m : list) {
+        if (board[m.x][m.y] == 0 && !Closed[m.x][m.y]) {
+            BestMove = {m.x, m.y};
+            HaveBestMove = true;
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+const cellpos& run() {
+    start_t = clockMs();
+    timeup = false;
+    // "Answer at once": one iteration, never cut.
+    const bool quick = ManagerLimitMs == 0;
+    ActiveLimitMs = quick ? -1 : turnLimitMs();
+
+    releaseHashTables();
+    clearRootMemory();
+    init();
+    AiTurn = MyStone;
+    MaxDepth = 1;
+    MostDepth = 4;
+    BestMove = {0, 0};
+    HaveBestMove = false;
+    vcfBestMove = {0, 0};
+    HaveVcfBestMove = false;
+    initRandomkey();
+    nowhash = 0;
+    Nodes = 0;
+    IterationCount = 0;
+
+    while (MaxDepth <= MostDepth) {
+        init();
+        replayStones();
+        BestMove = {0, 0};
+        HaveBestMove = false;
+
+        const long long nodesBefore = Nodes;
+        const long long startedAt = clockMs();
+        const int value = alphabeta(MaxDepth, -WinScore, WinScore, AiTurn);
+        Iterations[IterationCount++] = {MaxDepth, value, Nodes - nodesBefore, clockMs() - startedAt, !timeup};
+
+        if (!HaveBestMove) fallBackToOrderedList();
+        if (timeup || quick) break;
+        ++MaxDepth;
+    }
+
+    resultpos = BestMove;
+    return resultpos;
+}
+
+}  // namespace reference
