@@ -1,3 +1,5 @@
+#include <type_traits>
+
 #include "engine.h"
 
 int board[BoardSize][BoardSize];
@@ -13,10 +15,19 @@ bool Closed[BoardSize][BoardSize];
 bool DeadFive[FiveWindowCount];
 bool DeadSix[SixWindowCount];
 
+int Sum5[FiveWindowCount];
+int Tally[2][5];
+int FiveCount[2];
+std::uint64_t ThreeSet[2][WindowWords];
+std::uint64_t FourSet[2][WindowWords];
+int LineTotal[2][BoardSize][BoardSize];
+int FourTotal[2][BoardSize][BoardSize];
+int OpenThreeCount[2];
+int NearCount[BoardSize][BoardSize];
+
 namespace {
 
-// The four line directions in window-number order, with the start cells
-// that keep a window of `length` cells on the grid.
+// The four line directions in window-number order.
 struct Family {
     int dx, dy;
 };
@@ -34,13 +45,112 @@ void forEachWindow(int length, Visit visit) {
     }
 }
 
+// The six-cell windows through a cell and the cell's place (0..5) in each.
+struct SixSlot {
+    short window;
+    short place;
+};
+constexpr int MaxSixPerCell = 24;
+SixSlot Point2Six[BoardSize][BoardSize][MaxSixPerCell];
+int SixCount[BoardSize][BoardSize];
+int MidSum6[SixWindowCount];  // sum of the four middle cells
+unsigned char OpenThreeFlags[SixWindowCount];  // bit k: an open three of side index k
+
+// What a window sum holds: k * 8 + n for n (1..4) stones of side index k and
+// nothing else; -1 for an empty window, a five or both colours.
+constexpr int MinWindowSum = -2000, MaxWindowSum = 5;
+struct WindowClasses {
+    signed char of[MaxWindowSum - MinWindowSum + 1];
+    constexpr WindowClasses() : of() {
+        for (int sum = MinWindowSum; sum <= MaxWindowSum; ++sum) of[sum - MinWindowSum] = -1;
+        for (int n = 1; n <= 4; ++n) {
+            of[n - MinWindowSum] = static_cast<signed char>(n);
+            of[-400 * n - MinWindowSum] = static_cast<signed char>(8 + n);
+        }
+    }
+};
+constexpr WindowClasses Classes;
+inline int classOf(int sum) { return Classes.of[sum - MinWindowSum]; }
+
+constexpr int LineWeight[4] = {0, 3, 14, 42};
+
+void setBit(std::uint64_t* set, int w) { set[w >> 6] |= std::uint64_t{1} << (w & 63); }
+void clearBit(std::uint64_t* set, int w) { set[w >> 6] &= ~(std::uint64_t{1} << (w & 63)); }
+
+// Adds (dir = +1) or removes (dir = -1) window w's share of the full state.
+void applyClass(int w, int cls, int dir) {
+    const int k = cls >> 3, n = cls & 7;
+    Tally[k][n] += dir;
+    if (n == 4) {
+        if (dir > 0) setBit(FourSet[k], w); else clearBit(FourSet[k], w);
+        for (const cellpos& c : Win2Point[w]) FourTotal[k][c.x][c.y] += dir;
+    } else {
+        if (n == 3) {
+            if (dir > 0) setBit(ThreeSet[k], w); else clearBit(ThreeSet[k], w);
+        }
+        const int weight = dir * LineWeight[n];
+        for (const cellpos& c : Win2Point[w]) LineTotal[k][c.x][c.y] += weight;
+    }
+}
+
+void changeWindow(int w, int oldSum, int newSum) {
+    const int before = classOf(oldSum), after = classOf(newSum);
+    if (before == after) return;
+    if (before >= 0) applyClass(w, before, -1);
+    if (after >= 0) applyClass(w, after, +1);
+}
+
+// vcf only reads threes and fours; the rest is left alone and is right
+// again once the trial stones are gone.
+void applyThreatClass(int w, int cls, int dir) {
+    const int k = cls >> 3, n = cls & 7;
+    if (n == 4) {
+        Tally[k][4] += dir;
+        if (dir > 0) setBit(FourSet[k], w); else clearBit(FourSet[k], w);
+    } else if (n == 3) {
+        if (dir > 0) setBit(ThreeSet[k], w); else clearBit(ThreeSet[k], w);
+    }
+}
+
+void updateSixWindows(int x, int y, int delta) {
+    for (int i = 0; i < SixCount[x][y]; ++i) {
+        const int s = Point2Six[x][y][i].window;
+        const int place = Point2Six[x][y][i].place;
+        if (place != 0 && place != 5) MidSum6[s] += delta;
+        const cellpos first = Six2Point[s][0], last = Six2Point[s][5];
+        const int end0 = board[first.x][first.y], end5 = board[last.x][last.y];
+        const int mid = MidSum6[s];
+        const int flags = (mid == 3 && end0 != OpponentStone && end5 != OpponentStone ? 1 : 0) |
+                          (mid == -1200 && end0 != MyStone && end5 != MyStone ? 2 : 0);
+        const int old = OpenThreeFlags[s];
+        if (flags != old) {
+            OpenThreeCount[0] += (flags & 1) - (old & 1);
+            OpenThreeCount[1] += ((flags >> 1) & 1) - ((old >> 1) & 1);
+            OpenThreeFlags[s] = static_cast<unsigned char>(flags);
+        }
+    }
+}
+
+void updateNear(int x, int y, int delta) {
+    const int x0 = x < 2 ? 0 : x - 2, x1 = x > BoardSize - 3 ? BoardSize - 1 : x + 2;
+    const int y0 = y < 2 ? 0 : y - 2, y1 = y > BoardSize - 3 ? BoardSize - 1 : y + 2;
+    for (int cx = x0; cx <= x1; ++cx)
+        for (int cy = y0; cy <= y1; ++cy) NearCount[cx][cy] += delta;
+}
+
+template <typename T, std::size_t N>
+void fillZero(T (&array)[N]) {
+    for (auto& item : array) {
+        if constexpr (std::is_array_v<T>) fillZero(item);
+        else item = T{};
+    }
+}
+
 }  // namespace
 
 void init() {
-    for (auto& column : PointCount)
-        for (int& count : column) count = 0;
-    for (auto& side : Win)
-        for (int& count : side) count = 0;
+    fillZero(PointCount);
+    fillZero(Win);
     for (auto& column : Point2Win)
         for (auto& cell : column)
             for (int& slot : cell) slot = -1;
@@ -58,6 +168,7 @@ void init() {
         ++w;
     });
 
+    fillZero(SixCount);
     int s = 0;
     forEachWindow(6, [&s](int x0, int y0, int dx, int dy) {
         bool dead = false;
@@ -67,8 +178,26 @@ void init() {
             dead = dead || Closed[cx][cy];
         }
         DeadSix[s] = dead;
+        // Dead six-cell windows never form an open three: leave them out.
+        if (!dead)
+            for (int m = 0; m < 6; ++m) {
+                const int cx = x0 + m * dx, cy = y0 + m * dy;
+                Point2Six[cx][cy][SixCount[cx][cy]++] = {static_cast<short>(s), static_cast<short>(m)};
+            }
         ++s;
     });
+
+    fillZero(Sum5);
+    fillZero(Tally);
+    fillZero(FiveCount);
+    fillZero(ThreeSet);
+    fillZero(FourSet);
+    fillZero(LineTotal);
+    fillZero(FourTotal);
+    fillZero(OpenThreeCount);
+    fillZero(NearCount);
+    fillZero(MidSum6);
+    fillZero(OpenThreeFlags);
 }
 
 void MakeMove(int x, int y, int side) {
@@ -78,8 +207,13 @@ void MakeMove(int x, int y, int side) {
     for (int slot = 0; slot < MaxWindowsPerCell; ++slot) {
         const int w = Point2Win[x][y][slot];
         if (w == -1) break;
-        ++Win[k][w];
+        if (++Win[k][w] == 5) ++FiveCount[k];
+        const int oldSum = Sum5[w];
+        Sum5[w] = oldSum + side;
+        if (!DeadFive[w]) changeWindow(w, oldSum, oldSum + side);
     }
+    updateSixWindows(x, y, side);
+    updateNear(x, y, 1);
 }
 
 void unMakeMove(int x, int y, int side) {
@@ -89,16 +223,31 @@ void unMakeMove(int x, int y, int side) {
     for (int slot = 0; slot < MaxWindowsPerCell; ++slot) {
         const int w = Point2Win[x][y][slot];
         if (w == -1) break;
-        --Win[k][w];
+        if (Win[k][w]-- == 5) --FiveCount[k];
+        const int oldSum = Sum5[w];
+        Sum5[w] = oldSum - side;
+        if (!DeadFive[w]) changeWindow(w, oldSum, oldSum - side);
+    }
+    updateSixWindows(x, y, -side);
+    updateNear(x, y, -1);
+}
+
+void setTrialStone(int x, int y, int code) {
+    const int delta = code - board[x][y];
+    board[x][y] = code;
+    for (int slot = 0; slot < PointCount[x][y]; ++slot) {
+        const int w = Point2Win[x][y][slot];
+        const int oldSum = Sum5[w];
+        Sum5[w] = oldSum + delta;
+        if (DeadFive[w]) continue;
+        const int before = classOf(oldSum), after = classOf(oldSum + delta);
+        if (before == after) continue;
+        if (before >= 0) applyThreatClass(w, before, -1);
+        if (after >= 0) applyThreatClass(w, after, +1);
     }
 }
 
-bool check_over() {
-    for (int k = 0; k < 2; ++k)
-        for (int w = 0; w < FiveWindowCount; ++w)
-            if (Win[k][w] == 5) return true;
-    return false;
-}
+bool check_over() { return FiveCount[0] + FiveCount[1] > 0; }
 
 void openPlayingArea(int width, int height) {
     for (int x = 0; x < BoardSize; ++x)

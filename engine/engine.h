@@ -54,6 +54,29 @@ void MakeMove(int x, int y, int side);
 void unMakeMove(int x, int y, int side);
 bool check_over();
 
+// ---- Incremental line state, kept by MakeMove / unMakeMove (and, for the
+// threes and fours, by the trial stones of vcf) so that no window sum has to
+// be recomputed during the search. After init() it describes the empty
+// board, like `Win`, until the stones are replayed.
+
+constexpr int WindowWords = (FiveWindowCount + 63) / 64;
+
+extern int Sum5[FiveWindowCount];  // board sum over each five-cell window
+// Live windows holding exactly n (1..4) stones of side index k and no other
+// stone; n = 4 also counts the trial stones of vcf, n = 1..3 do not.
+extern int Tally[2][5];
+extern int FiveCount[2];                           // windows with five of side k
+extern std::uint64_t ThreeSet[2][WindowWords];     // live three windows, by number
+extern std::uint64_t FourSet[2][WindowWords];      // live four windows, by number
+extern int LineTotal[2][BoardSize][BoardSize];     // ordering weight of 1..3-stone windows
+extern int FourTotal[2][BoardSize][BoardSize];     // four windows through the cell
+extern int OpenThreeCount[2];                      // six-cell windows forming an open three
+extern int NearCount[BoardSize][BoardSize];        // stones within two rows and columns
+
+// Writes a trial stone (or 0) straight into `board`, keeping the threes and
+// fours in step; vcf undoes every trial before it returns.
+void setTrialStone(int x, int y, int code);
+
 // Closes every cell outside width x height and opens every cell inside it
 // (blocks included). The dead-window flags follow at the next init().
 void openPlayingArea(int width, int height);
@@ -97,6 +120,9 @@ int evaluate(int side);
 // ------------------------------------------------------------- ordering.cpp
 
 void SortMoves(int side, onemove* list);
+// The cells a search node tries — empty, open, with a stone within two rows
+// and columns — in the order SortMoves would give them. Returns how many.
+int SortCandidates(int side, onemove* list);
 void mergeSort(onemove* list, int low, int high);
 void merge(onemove* list, int low, int mid, int high);
 

@@ -1,46 +1,61 @@
+#include <algorithm>
+#include <functional>
+
 #include "engine.h"
 
 namespace {
 
-// Weight a window of n stones of one side adds to each of its cells; a four
-// weighs more in attack (900) than in defence (500).
-constexpr int LineWeight[4] = {3, 14, 42, 0};
 constexpr int AttackFourWeight = 900;
 constexpr int DefenceFourWeight = 500;
+
+// Sorting value * 512 + cell index, highest first, gives value descending
+// and, among equal values, cell index descending: the merge sort's order.
+constexpr int IndexBits = 9;
+
+inline int cellValue(int own, int opp, int x, int y) {
+    const int attack = LineTotal[own][x][y] + AttackFourWeight * FourTotal[own][x][y];
+    const int defence = LineTotal[opp][x][y] + DefenceFourWeight * FourTotal[opp][x][y];
+    return attack > defence ? attack : defence;
+}
+
+void sortKeys(int* keys, int count) { std::sort(keys, keys + count, std::greater<int>()); }
+
+void writeList(const int* keys, int count, onemove* list) {
+    for (int i = 0; i < count; ++i) {
+        const int cell = keys[i] & ((1 << IndexBits) - 1);
+        list[i] = {cell / BoardSize, cell % BoardSize, keys[i] >> IndexBits};
+    }
+}
 
 }  // namespace
 
 void SortMoves(int side, onemove* list) {
-    int attack[BoardSize][BoardSize] = {};
-    int defence[BoardSize][BoardSize] = {};
-    for (int k = 0; k < CellCount; ++k) list[k] = {k / BoardSize, k % BoardSize, 0};
-
-    for (int w = 0; w < FiveWindowCount; ++w) {
-        if (DeadFive[w]) continue;
-        int sum = 0;
-        for (const cellpos& c : Win2Point[w]) sum += board[c.x][c.y];
-        int stones, owner;
-        if (sum >= 1 && sum <= 4) {
-            stones = sum;
-            owner = MyStone;
-        } else if (sum <= -400 && sum >= -1600 && sum % 400 == 0) {
-            stones = -sum / 400;
-            owner = OpponentStone;
-        } else {
-            continue;
-        }
-        const bool attacking = (side == MyStone) == (owner == MyStone);
-        const int weight = stones == 4 ? (attacking ? AttackFourWeight : DefenceFourWeight)
-                                       : LineWeight[stones - 1];
-        auto& total = attacking ? attack : defence;
-        for (const cellpos& c : Win2Point[w]) total[c.x][c.y] += weight;
+    const int own = sideIndex(side), opp = 1 - own;
+    int keys[CellCount];
+    int scored = 0;
+    for (int cell = CellCount - 1; cell >= 0; --cell) {
+        const int value = cellValue(own, opp, cell / BoardSize, cell % BoardSize);
+        if (value > 0) keys[scored++] = value << IndexBits | cell;
     }
+    sortKeys(keys, scored);
+    // Cells scoring 0 follow in descending cell order.
+    int count = scored;
+    for (int cell = CellCount - 1; cell >= 0; --cell)
+        if (cellValue(own, opp, cell / BoardSize, cell % BoardSize) == 0) keys[count++] = cell;
+    writeList(keys, count, list);
+}
 
+int SortCandidates(int side, onemove* list) {
+    const int own = sideIndex(side), opp = 1 - own;
+    int keys[CellCount];
+    int count = 0;
     for (int x = 0; x < BoardSize; ++x)
         for (int y = 0; y < BoardSize; ++y)
-            list[x * BoardSize + y].value = attack[x][y] > defence[x][y] ? attack[x][y] : defence[x][y];
-
-    mergeSort(list, 0, CellCount - 1);
+            if (board[x][y] == 0 && NearCount[x][y] > 0 && !Closed[x][y])
+                keys[count++] = cellValue(own, opp, x, y) << IndexBits | (x * BoardSize + y);
+    sortKeys(keys, count);
+    writeList(keys, count, list);
+    return count;
 }
 
 void mergeSort(onemove* list, int low, int high) {

@@ -19,16 +19,6 @@ bool outOfTime() {
     return end_t - start_t > ActiveLimitMs;
 }
 
-// Is there a stone within two rows and two columns of the cell?
-bool hasNeighbour(int x, int y) {
-    const int x0 = x < 2 ? 0 : x - 2, x1 = x > BoardSize - 3 ? BoardSize - 1 : x + 2;
-    const int y0 = y < 2 ? 0 : y - 2, y1 = y > BoardSize - 3 ? BoardSize - 1 : y + 2;
-    int sum = 0;
-    for (int cx = x0; cx <= x1; ++cx)
-        for (int cy = y0; cy <= y1; ++cy) sum += board[cx][cy];
-    return sum != 0;
-}
-
 }  // namespace
 
 void clearRootMemory() {
@@ -52,7 +42,7 @@ int alphabeta(int depth, int alpha, int beta, int side) {
 
     const bool root = depth == MaxDepth;
     const int opponent = otherSide(side);
-    if (!hasFour(opponent) && vcf(0, side, -1, -1)) {
+    if (Tally[sideIndex(opponent)][4] == 0 && vcf(0, side, -1, -1)) {
         if (root) {
             BestMove = vcfBestMove;
             HaveBestMove = HaveVcfBestMove;
@@ -61,8 +51,13 @@ int alphabeta(int depth, int alpha, int beta, int side) {
         return WinScore;
     }
 
+    // Below the root only the cells that can be tried are listed; the root
+    // keeps the whole list, since its memory is indexed by list position.
     onemove list[CellCount];
-    if (!root || MaxDepth <= 1) {
+    int count = CellCount;
+    if (!root) {
+        count = SortCandidates(side, list);
+    } else if (MaxDepth <= 1) {
         SortMoves(side, list);
     } else {
         mergeSort(maxDlastGMoves, 0, CellCount - 1);
@@ -70,14 +65,13 @@ int alphabeta(int depth, int alpha, int beta, int side) {
         clearRootMemory();
     }
 
-    for (int i = 0; i < CellCount; ++i) {
+    for (int i = 0; i < count; ++i) {
+        const int x = list[i].x, y = list[i].y;
+        if (x == -1 || y == -1 || board[x][y] != 0 || Closed[x][y] || NearCount[x][y] == 0) continue;
         if (outOfTime()) {
             timeup = true;
             return alpha;
         }
-        const int x = list[i].x, y = list[i].y;
-        if (x == -1 || y == -1 || board[x][y] != 0 || Closed[x][y]) continue;
-        if (!hasNeighbour(x, y)) continue;
 
         MakeMove(x, y, side);
         const int v = -alphabeta(depth - 1, -beta, -alpha, opponent);
