@@ -44,11 +44,20 @@ void ManualResetEvent::wait() {
 
 #ifdef _WIN32
 bool stdinIsConsole() {
-    DWORD mode;
-    return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+    // Only a console answers the mode query; a manager's pipe does not.
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    return input != nullptr && input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode) != 0;
 }
 
-void useBinaryStdout() { _setmode(_fileno(stdout), _O_BINARY); }
+void useBinaryStdout() {
+    // In text mode the C runtime would write every "\n" as "\r\n".
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
+    // Input too: in text mode a Ctrl-Z byte ends the input as if the manager
+    // had closed the pipe. get_line drops the "\r" of a "\r\n" itself.
+    _setmode(_fileno(stdin), _O_BINARY);
+}
 #else
 bool stdinIsConsole() { return isatty(STDIN_FILENO) != 0; }
 
