@@ -20,10 +20,11 @@ int Tally[2][5];
 int FiveCount[2];
 std::uint64_t ThreeSet[2][WindowWords];
 std::uint64_t FourSet[2][WindowWords];
-int LineTotal[2][BoardSize][BoardSize];
-int FourTotal[2][BoardSize][BoardSize];
+int LineTotal[2][CellCount];
+int FourTotal[2][CellCount];
 int OpenThreeCount[2];
-int NearCount[BoardSize][BoardSize];
+int NearCount[CellCount];
+int Candidate[CellCount];
 
 namespace {
 
@@ -74,6 +75,8 @@ inline int classOf(int sum) { return Classes.of[sum - MinWindowSum]; }
 
 constexpr int LineWeight[4] = {0, 3, 14, 42};
 
+int WindowCells[FiveWindowCount][5];  // Win2Point as cell indices
+
 void setBit(std::uint64_t* set, int w) { set[w >> 6] |= std::uint64_t{1} << (w & 63); }
 void clearBit(std::uint64_t* set, int w) { set[w >> 6] &= ~(std::uint64_t{1} << (w & 63)); }
 
@@ -83,21 +86,32 @@ void applyClass(int w, int cls, int dir) {
     Tally[k][n] += dir;
     if (n == 4) {
         if (dir > 0) setBit(FourSet[k], w); else clearBit(FourSet[k], w);
-        for (const cellpos& c : Win2Point[w]) FourTotal[k][c.x][c.y] += dir;
+        for (const int cell : WindowCells[w]) FourTotal[k][cell] += dir;
     } else {
         if (n == 3) {
             if (dir > 0) setBit(ThreeSet[k], w); else clearBit(ThreeSet[k], w);
         }
         const int weight = dir * LineWeight[n];
-        for (const cellpos& c : Win2Point[w]) LineTotal[k][c.x][c.y] += weight;
+        for (const int cell : WindowCells[w]) LineTotal[k][cell] += weight;
     }
 }
 
+// A leaf is only evaluated: it needs the tallies, not the ordering totals
+// or the threat sets, which stay as they were and are right again once the
+// leaf's stone is taken back.
+void applyLeafClass(int cls, int dir) { Tally[cls >> 3][cls & 7] += dir; }
+
+template <bool Leaf>
 void changeWindow(int w, int oldSum, int newSum) {
     const int before = classOf(oldSum), after = classOf(newSum);
     if (before == after) return;
-    if (before >= 0) applyClass(w, before, -1);
-    if (after >= 0) applyClass(w, after, +1);
+    if constexpr (Leaf) {
+        if (before >= 0) applyLeafClass(before, -1);
+        if (after >= 0) applyLeafClass(after, +1);
+    } else {
+        if (before >= 0) applyClass(w, before, -1);
+        if (after >= 0) applyClass(w, after, +1);
+    }
 }
 
 // vcf only reads threes and fours; the rest is left alone and is right
@@ -117,12 +131,14 @@ void updateSixWindows(int x, int y, int delta) {
         const int s = Point2Six[x][y][i].window;
         const int place = Point2Six[x][y][i].place;
         if (place != 0 && place != 5) MidSum6[s] += delta;
+        const int mid = MidSum6[s];
+        const int old = OpenThreeFlags[s];
+        // Only three stones of one side in the middle can make an open three.
+        if (mid != 3 && mid != -1200 && old == 0) continue;
         const cellpos first = Six2Point[s][0], last = Six2Point[s][5];
         const int end0 = board[first.x][first.y], end5 = board[last.x][last.y];
-        const int mid = MidSum6[s];
         const int flags = (mid == 3 && end0 != OpponentStone && end5 != OpponentStone ? 1 : 0) |
                           (mid == -1200 && end0 != MyStone && end5 != MyStone ? 2 : 0);
-        const int old = OpenThreeFlags[s];
         if (flags != old) {
             OpenThreeCount[0] += (flags & 1) - (old & 1);
             OpenThreeCount[1] += ((flags >> 1) & 1) - ((old >> 1) & 1);
@@ -131,11 +147,17 @@ void updateSixWindows(int x, int y, int delta) {
     }
 }
 
+// A cell is tried by a search node when it is empty, open and has a stone
+// within two rows and two columns.
 void updateNear(int x, int y, int delta) {
     const int x0 = x < 2 ? 0 : x - 2, x1 = x > BoardSize - 3 ? BoardSize - 1 : x + 2;
     const int y0 = y < 2 ? 0 : y - 2, y1 = y > BoardSize - 3 ? BoardSize - 1 : y + 2;
     for (int cx = x0; cx <= x1; ++cx)
-        for (int cy = y0; cy <= y1; ++cy) NearCount[cx][cy] += delta;
+        for (int cy = y0; cy <= y1; ++cy) {
+            const int cell = cx * BoardSize + cy;
+            NearCount[cell] += delta;
+            Candidate[cell] = NearCount[cell] > 0 && board[cx][cy] == 0 && !Closed[cx][cy];
+        }
 }
 
 template <typename T, std::size_t N>
@@ -161,6 +183,7 @@ void init() {
         for (int l = 0; l < 5; ++l) {
             const int cx = x0 + l * dx, cy = y0 + l * dy;
             Win2Point[w][l] = {cx, cy};
+            WindowCells[w][l] = cx * BoardSize + cy;
             Point2Win[cx][cy][PointCount[cx][cy]++] = w;
             dead = dead || Closed[cx][cy];
         }
@@ -196,41 +219,42 @@ void init() {
     fillZero(FourTotal);
     fillZero(OpenThreeCount);
     fillZero(NearCount);
+    fillZero(Candidate);
     fillZero(MidSum6);
     fillZero(OpenThreeFlags);
 }
 
-void MakeMove(int x, int y, int side) {
-    board[x][y] = side;
+namespace {
+
+// Places (sign +1) or removes (sign -1) a stone of `side` on (x, y).
+template <int Sign, bool Leaf>
+void moveStone(int x, int y, int side) {
+    board[x][y] = Sign > 0 ? side : 0;
     const int k = sideIndex(side);
     nowhash ^= randomkey[x][y][k];
+    const int delta = Sign * side;
     for (int slot = 0; slot < MaxWindowsPerCell; ++slot) {
         const int w = Point2Win[x][y][slot];
         if (w == -1) break;
-        if (++Win[k][w] == 5) ++FiveCount[k];
+        if constexpr (Sign > 0) {
+            if (++Win[k][w] == 5) ++FiveCount[k];
+        } else {
+            if (Win[k][w]-- == 5) --FiveCount[k];
+        }
         const int oldSum = Sum5[w];
-        Sum5[w] = oldSum + side;
-        if (!DeadFive[w]) changeWindow(w, oldSum, oldSum + side);
+        Sum5[w] = oldSum + delta;
+        if (!DeadFive[w]) changeWindow<Leaf>(w, oldSum, oldSum + delta);
     }
-    updateSixWindows(x, y, side);
-    updateNear(x, y, 1);
+    updateSixWindows(x, y, delta);
+    if constexpr (!Leaf) updateNear(x, y, Sign);
 }
 
-void unMakeMove(int x, int y, int side) {
-    board[x][y] = 0;
-    const int k = sideIndex(side);
-    nowhash ^= randomkey[x][y][k];
-    for (int slot = 0; slot < MaxWindowsPerCell; ++slot) {
-        const int w = Point2Win[x][y][slot];
-        if (w == -1) break;
-        if (Win[k][w]-- == 5) --FiveCount[k];
-        const int oldSum = Sum5[w];
-        Sum5[w] = oldSum - side;
-        if (!DeadFive[w]) changeWindow(w, oldSum, oldSum - side);
-    }
-    updateSixWindows(x, y, -side);
-    updateNear(x, y, -1);
-}
+}  // namespace
+
+void MakeMove(int x, int y, int side) { moveStone<+1, false>(x, y, side); }
+void unMakeMove(int x, int y, int side) { moveStone<-1, false>(x, y, side); }
+void MakeLeafMove(int x, int y, int side) { moveStone<+1, true>(x, y, side); }
+void unMakeLeafMove(int x, int y, int side) { moveStone<-1, true>(x, y, side); }
 
 void setTrialStone(int x, int y, int code) {
     const int delta = code - board[x][y];

@@ -68,10 +68,17 @@ extern int Tally[2][5];
 extern int FiveCount[2];                           // windows with five of side k
 extern std::uint64_t ThreeSet[2][WindowWords];     // live three windows, by number
 extern std::uint64_t FourSet[2][WindowWords];      // live four windows, by number
-extern int LineTotal[2][BoardSize][BoardSize];     // ordering weight of 1..3-stone windows
-extern int FourTotal[2][BoardSize][BoardSize];     // four windows through the cell
+// Per-cell tables below are indexed by cell = x * 20 + y.
+extern int LineTotal[2][CellCount];                // ordering weight of 1..3-stone windows
+extern int FourTotal[2][CellCount];                // four windows through the cell
 extern int OpenThreeCount[2];                      // six-cell windows forming an open three
-extern int NearCount[BoardSize][BoardSize];        // stones within two rows and columns
+extern int NearCount[CellCount];                   // stones within two rows and columns
+extern int Candidate[CellCount];                   // 1: empty, open, a stone near
+
+// MakeMove and unMakeMove for a child that is only evaluated: they keep
+// what evaluate and check_over read and leave the rest alone.
+void MakeLeafMove(int x, int y, int side);
+void unMakeLeafMove(int x, int y, int side);
 
 // Writes a trial stone (or 0) straight into `board`, keeping the threes and
 // fours in step; vcf undoes every trial before it returns.
@@ -108,9 +115,13 @@ void resetRandom();
 extern int (*RandomSource)();
 
 std::uint64_t rand64();
+// New keys, and tables as fresh as newly zero-filled ones.
 void initRandomkey();
+void freshHashTables();
 void releaseHashTables();
 int lookupHashValue(int side, std::uint64_t key, int depth);
+// Starts fetching the entry a lookup of `key` will read.
+void prefetchHashEntry(int side, std::uint64_t key);
 void putinHashValue(int side, std::uint64_t key, int value, int depth);
 
 // ------------------------------------------------------------- evaluate.cpp
@@ -120,9 +131,13 @@ int evaluate(int side);
 // ------------------------------------------------------------- ordering.cpp
 
 void SortMoves(int side, onemove* list);
-// The cells a search node tries — empty, open, with a stone within two rows
-// and columns — in the order SortMoves would give them. Returns how many.
-int SortCandidates(int side, onemove* list);
+// The cells a search node tries, in SortMoves order. Most nodes cut off
+// after a few moves, so the order is found lazily: CandidateKeys gives every
+// cell a key (-1 for a cell not tried), TakeBestCandidate removes and returns
+// the next cell in order, or -1 when none is left.
+constexpr int CandidateKeyCount = CellCount + BoardSize;
+void CandidateKeys(int side, int* keys);  // keys: CandidateKeyCount entries
+int TakeBestCandidate(int* keys);
 void mergeSort(onemove* list, int low, int high);
 void merge(onemove* list, int low, int mid, int high);
 

@@ -12,9 +12,9 @@ constexpr int DefenceFourWeight = 500;
 // and, among equal values, cell index descending: the merge sort's order.
 constexpr int IndexBits = 9;
 
-inline int cellValue(int own, int opp, int x, int y) {
-    const int attack = LineTotal[own][x][y] + AttackFourWeight * FourTotal[own][x][y];
-    const int defence = LineTotal[opp][x][y] + DefenceFourWeight * FourTotal[opp][x][y];
+inline int cellValue(int own, int opp, int cell) {
+    const int attack = LineTotal[own][cell] + AttackFourWeight * FourTotal[own][cell];
+    const int defence = LineTotal[opp][cell] + DefenceFourWeight * FourTotal[opp][cell];
     return attack > defence ? attack : defence;
 }
 
@@ -34,28 +34,47 @@ void SortMoves(int side, onemove* list) {
     int keys[CellCount];
     int scored = 0;
     for (int cell = CellCount - 1; cell >= 0; --cell) {
-        const int value = cellValue(own, opp, cell / BoardSize, cell % BoardSize);
+        const int value = cellValue(own, opp, cell);
         if (value > 0) keys[scored++] = value << IndexBits | cell;
     }
     sortKeys(keys, scored);
     // Cells scoring 0 follow in descending cell order.
     int count = scored;
     for (int cell = CellCount - 1; cell >= 0; --cell)
-        if (cellValue(own, opp, cell / BoardSize, cell % BoardSize) == 0) keys[count++] = cell;
+        if (cellValue(own, opp, cell) == 0) keys[count++] = cell;
     writeList(keys, count, list);
 }
 
-int SortCandidates(int side, onemove* list) {
+// Branch-free over all 400 cells, so that the compiler can vectorise it.
+// The largest key of every row follows the 400 cell keys, so that taking
+// the next cell looks at 20 row maxima and one row, not at every cell.
+void CandidateKeys(int side, int* keys) {
     const int own = sideIndex(side), opp = 1 - own;
-    int keys[CellCount];
-    int count = 0;
-    for (int x = 0; x < BoardSize; ++x)
-        for (int y = 0; y < BoardSize; ++y)
-            if (board[x][y] == 0 && NearCount[x][y] > 0 && !Closed[x][y])
-                keys[count++] = cellValue(own, opp, x, y) << IndexBits | (x * BoardSize + y);
-    sortKeys(keys, count);
-    writeList(keys, count, list);
-    return count;
+    int* rowBest = keys + CellCount;
+    for (int x = 0; x < BoardSize; ++x) {
+        int best = -1;
+        for (int cell = x * BoardSize; cell < (x + 1) * BoardSize; ++cell) {
+            const int key = cellValue(own, opp, cell) << IndexBits | cell;
+            const int tried = -Candidate[cell];  // all ones or zero
+            keys[cell] = (key & tried) | ~tried;
+            best = keys[cell] > best ? keys[cell] : best;
+        }
+        rowBest[x] = best;
+    }
+}
+
+int TakeBestCandidate(int* keys) {
+    int* rowBest = keys + CellCount;
+    int best = -1;
+    for (int x = 0; x < BoardSize; ++x) best = rowBest[x] > best ? rowBest[x] : best;
+    if (best < 0) return -1;
+    const int cell = best & ((1 << IndexBits) - 1);
+    keys[cell] = -1;
+    const int row = cell / BoardSize;
+    int rowNext = -1;
+    for (int y = 0; y < BoardSize; ++y) rowNext = keys[row * BoardSize + y] > rowNext ? keys[row * BoardSize + y] : rowNext;
+    rowBest[row] = rowNext;
+    return cell;
 }
 
 void mergeSort(onemove* list, int low, int high) {

@@ -51,46 +51,61 @@ int alphabeta(int depth, int alpha, int beta, int side) {
         return WinScore;
     }
 
-    // Below the root only the cells that can be tried are listed; the root
-    // keeps the whole list, since its memory is indexed by list position.
-    onemove list[CellCount];
-    int count = CellCount;
     if (!root) {
-        count = SortCandidates(side, list);
-    } else if (MaxDepth <= 1) {
-        SortMoves(side, list);
-    } else {
-        mergeSort(maxDlastGMoves, 0, CellCount - 1);
-        for (int i = 0; i < CellCount; ++i) list[i] = maxDlastGMoves[i];
-        clearRootMemory();
-    }
-
-    for (int i = 0; i < count; ++i) {
-        const int x = list[i].x, y = list[i].y;
-        if (x == -1 || y == -1 || board[x][y] != 0 || Closed[x][y] || NearCount[x][y] == 0) continue;
-        if (outOfTime()) {
-            timeup = true;
-            return alpha;
-        }
-
-        MakeMove(x, y, side);
-        const int v = -alphabeta(depth - 1, -beta, -alpha, opponent);
-        if (timeup) {
+        // Below the root only the cells that can be tried are listed.
+        int keys[CandidateKeyCount];
+        CandidateKeys(side, keys);
+        for (int cell; (cell = TakeBestCandidate(keys)) >= 0;) {
+            if (outOfTime()) {
+                timeup = true;
+                return alpha;
+            }
+            const cellpos move = {cell / BoardSize, cell % BoardSize};
+            prefetchHashEntry(opponent, nowhash ^ randomkey[move.x][move.y][sideIndex(side)]);
+            int v;
+            if (depth == 1) {
+                MakeLeafMove(move.x, move.y, side);
+                v = -alphabeta(0, -beta, -alpha, opponent);
+                unMakeLeafMove(move.x, move.y, side);
+            } else {
+                MakeMove(move.x, move.y, side);
+                v = -alphabeta(depth - 1, -beta, -alpha, opponent);
+                unMakeMove(move.x, move.y, side);
+            }
             // An interrupted child's value is partial: it must not count.
-            unMakeMove(x, y, side);
-            return alpha;
+            if (timeup) return alpha;
+            if (v > alpha) alpha = v;
+            if (alpha >= beta) return WinScore;
         }
-        if (root) maxDlastGMoves[i] = {x, y, v};
-        unMakeMove(x, y, side);
-
-        if (v > alpha) {
-            alpha = v;
-            if (root) {
+    } else {
+        // The root keeps the whole list: its memory is indexed by list position.
+        onemove list[CellCount];
+        if (MaxDepth <= 1) {
+            SortMoves(side, list);
+        } else {
+            mergeSort(maxDlastGMoves, 0, CellCount - 1);
+            for (int i = 0; i < CellCount; ++i) list[i] = maxDlastGMoves[i];
+            clearRootMemory();
+        }
+        for (int i = 0; i < CellCount; ++i) {
+            const int x = list[i].x, y = list[i].y;
+            if (x == -1 || y == -1 || !Candidate[x * BoardSize + y]) continue;
+            if (outOfTime()) {
+                timeup = true;
+                return alpha;
+            }
+            MakeMove(x, y, side);
+            const int v = -alphabeta(depth - 1, -beta, -alpha, opponent);
+            unMakeMove(x, y, side);
+            if (timeup) return alpha;
+            maxDlastGMoves[i] = {x, y, v};
+            if (v > alpha) {
+                alpha = v;
                 BestMove = {x, y};
                 HaveBestMove = true;
             }
+            if (alpha >= beta) return WinScore;
         }
-        if (alpha >= beta) return WinScore;
     }
     putinHashValue(side, nowhash, alpha, depth);
     return alpha;

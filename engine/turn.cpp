@@ -54,7 +54,6 @@ const cellpos& run() {
     const bool quick = ManagerLimitMs == 0;
     ActiveLimitMs = quick ? -1 : turnLimitMs();
 
-    releaseHashTables();
     clearRootMemory();
     init();
     AiTurn = MyStone;

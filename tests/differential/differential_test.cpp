@@ -87,7 +87,10 @@ Position played(Dice& dice) {
     int side = MyStone;
     for (int m = 0; m < moves && !check_over(); ++m) {
         onemove list[CellCount];
-        const int count = SortCandidates(side, list);
+        SortMoves(side, list);
+        int count = 0;
+        for (const onemove& m : list)
+            if (board[m.x][m.y] == 0 && NearCount[m.x * BoardSize + m.y] > 0) list[count++] = m;
         if (count == 0) break;
         const onemove& pick = list[dice.below(count < 3 ? count : 3)];
         MakeMove(pick.x, pick.y, side);
@@ -136,6 +139,21 @@ void expectSameLists(int side) {
     }
 }
 
+// The lazily ordered candidates of a search node are the free cells near a
+// stone, in the order of the full list.
+void expectCandidatesInListOrder(int side) {
+    reference::onemove slow[CellCount];
+    reference::SortMoves(side, slow);
+    int keys[CandidateKeyCount];
+    CandidateKeys(side, keys);
+    int taken = 0;
+    for (const reference::onemove& m : slow) {
+        if (board[m.x][m.y] != 0 || Closed[m.x][m.y] || NearCount[m.x * BoardSize + m.y] == 0) continue;
+        ASSERT_EQ(TakeBestCandidate(keys), m.x * BoardSize + m.y) << "candidate " << ++taken;
+    }
+    ASSERT_EQ(TakeBestCandidate(keys), -1);
+}
+
 void expectSameVcf(int depth, int side, int lastX, int lastY) {
     int before[BoardSize][BoardSize];
     std::memcpy(before, board, sizeof board);
@@ -159,6 +177,7 @@ void expectSameFunctions(Dice& dice) {
         ASSERT_EQ(evaluate(side), reference::evaluate(side)) << "side " << side;
         ASSERT_EQ(hasFour(side), reference::hasFour(side)) << "side " << side;
         expectSameLists(side);
+        expectCandidatesInListOrder(side);
         if (check_over()) continue;
         expectSameVcf(0, side, -1, -1);
         const int x = dice.below(BoardSize), y = dice.below(BoardSize);
