@@ -1,0 +1,71 @@
+// A brain child process per test, with helpers that turn its replies into
+// test failures with readable messages.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/brain_process.h"
+
+namespace morrow::test {
+
+// who: 1 Morrow, 2 the opponent, 3 a blocked cell.
+struct Stone {
+    int x, y, who;
+};
+
+using Move = std::pair<int, int>;
+
+class BrainTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(brain.running()) << brain.startError(); }
+    void TearDown() override { brain.finish(); }
+
+    void send(const std::string& line) { EXPECT_TRUE(brain.send(line)) << "the brain stopped reading before " << line; }
+
+    // The next reply, or "<no reply>" and a failure when none came in time.
+    // No reply may carry a "\r": managers split on "\n" alone.
+    std::string reply(Millis timeout = LineTimeout) {
+        const std::optional<std::string> line = brain.readLine(timeout);
+        if (!line) {
+            ADD_FAILURE() << "no reply line within " << timeout.count() << " ms";
+            return "<no reply>";
+        }
+        EXPECT_EQ(line->find('\r'), std::string::npos) << "reply with a carriage return: " << *line;
+        return *line;
+    }
+
+    // The next reply must be a move "x,y".
+    std::optional<Move> move(Millis timeout = LineTimeout) {
+        const std::string line = reply(timeout);
+        const std::optional<Move> m = parseMove(line);
+        if (!m) ADD_FAILURE() << "expected a move, got: " << line;
+        return m;
+    }
+
+    void sendBoard(const std::vector<Stone>& stones, const std::string& end = "DONE") {
+        send("BOARD");
+        for (const Stone& s : stones)
+            send(std::to_string(s.x) + "," + std::to_string(s.y) + "," + std::to_string(s.who));
+        send(end);
+    }
+
+    // Waits for the worker (TAKEBACK waits like every position command) and
+    // proves that no other reply came before it. Needs a game announced.
+    void sync() {
+        send("TAKEBACK -1,-1");
+        EXPECT_EQ(reply(), "ERROR bad coordinates");
+    }
+
+    void expectSilence(Millis quiet = Millis{300}) {
+        EXPECT_TRUE(brain.noLineWithin(quiet)) << "unexpected reply: " << brain.readLine(Millis{0}).value_or("");
+    }
+
+    BrainProcess brain;
+};
+
+}  // namespace morrow::test
