@@ -270,12 +270,15 @@ TEST_F(Play, PlaysAFiveInTheCorner) {
     EXPECT_EQ(reply(), "0,0");
 }
 
-// Here the opponent has a four too, so the search itself must choose (0,0).
-TEST_F(Play, PlaysAFiveInTheCornerAgainstAFour) {
+// Here the opponent has fours too, all completed at (10,10), which therefore
+// stands first in the move order: only the search finds that the five at
+// (0,0) wins first, and its (0,0) must not be taken for "no move".
+TEST_F(Play, PlaysAFiveInTheCornerAgainstFours) {
     send("START 20");
     EXPECT_EQ(reply(), "OK");
-    sendBoard({{0, 1, 1}, {0, 2, 1}, {0, 3, 1}, {0, 4, 1}, {9, 10, 1},
-               {0, 5, 2}, {10, 10, 2}, {11, 10, 2}, {12, 10, 2}, {13, 10, 2}});
+    sendBoard({{0, 1, 1},   {0, 2, 1},   {0, 3, 1},   {0, 4, 1},   {10, 5, 1},  {10, 15, 1},
+               {15, 2, 1},  {17, 4, 1},  {2, 17, 1},  {0, 5, 2},   {10, 6, 2},  {10, 7, 2},
+               {10, 8, 2},  {10, 9, 2},  {10, 11, 2}, {10, 12, 2}, {10, 13, 2}, {10, 14, 2}});
     EXPECT_EQ(reply(), "0,0");
 }
 
