@@ -83,7 +83,12 @@ unset DISPLAY WAYLAND_DISPLAY
 read -r device inode < <(stat -c '%d %i' "$WINEPREFIX")
 socketName=$(printf 'server-%x-%x' "$device" "$inode")
 cleanup() {
-    if [[ -n $wineserver ]]; then "$wineserver" -k >/dev/null 2>&1 || true; fi
+    if [[ -n $wineserver ]]; then
+        # Wait until the server has gone: a wine process still ending could
+        # otherwise set up a new one after the sweep below.
+        "$wineserver" -k >/dev/null 2>&1 || true
+        "$wineserver" -w >/dev/null 2>&1 || true
+    fi
     rm -rf "$WINEPREFIX"
     local d
     for d in /tmp/wine-*/; do
