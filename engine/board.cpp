@@ -19,12 +19,13 @@ int Sum5[FiveWindowCount];
 int Tally[2][5];
 int FiveCount[2];
 std::uint64_t ThreeSet[2][WindowWords];
-std::uint64_t FourSet[2][WindowWords];
 int LineTotal[2][CellCount];
 int FourTotal[2][CellCount];
 int OpenThreeCount[2];
 int NearCount[CellCount];
 int Candidate[CellCount];
+int LiveWindows[CellCount][MaxWindowsPerCell];
+int LiveCount[CellCount];
 
 namespace {
 
@@ -85,7 +86,6 @@ void applyClass(int w, int cls, int dir) {
     const int k = cls >> 3, n = cls & 7;
     Tally[k][n] += dir;
     if (n == 4) {
-        if (dir > 0) setBit(FourSet[k], w); else clearBit(FourSet[k], w);
         for (const int cell : WindowCells[w]) FourTotal[k][cell] += dir;
     } else {
         if (n == 3) {
@@ -114,17 +114,18 @@ void changeWindow(int w, int oldSum, int newSum) {
     }
 }
 
-// vcf only reads threes and fours; the rest is left alone and is right
-// again once the trial stones are gone.
-void applyThreatClass(int w, int cls, int dir) {
-    const int k = cls >> 3, n = cls & 7;
-    if (n == 4) {
-        Tally[k][4] += dir;
-        if (dir > 0) setBit(FourSet[k], w); else clearBit(FourSet[k], w);
-    } else if (n == 3) {
-        if (dir > 0) setBit(ThreeSet[k], w); else clearBit(ThreeSet[k], w);
+// What a window sum means to the attacker of vcf, side index k:
+// ThreatCode[k][sum] is 1 for a three of k, 2 for a four of k, 0 otherwise.
+struct ThreatCodes {
+    unsigned char of[2][MaxWindowSum - MinWindowSum + 1];
+    constexpr ThreatCodes() : of() {
+        of[0][3 - MinWindowSum] = 1;
+        of[0][4 - MinWindowSum] = 2;
+        of[1][-1200 - MinWindowSum] = 1;
+        of[1][-1600 - MinWindowSum] = 2;
     }
-}
+};
+constexpr ThreatCodes Threats;
 
 void updateSixWindows(int x, int y, int delta) {
     for (int i = 0; i < SixCount[x][y]; ++i) {
@@ -191,6 +192,15 @@ void init() {
         ++w;
     });
 
+    fillZero(LiveCount);
+    for (int cell = 0; cell < CellCount; ++cell) {
+        const int cx = cell / BoardSize, cy = cell % BoardSize;
+        for (int slot = 0; slot < PointCount[cx][cy]; ++slot) {
+            const int window = Point2Win[cx][cy][slot];
+            if (!DeadFive[window]) LiveWindows[cell][LiveCount[cell]++] = window;
+        }
+    }
+
     fillZero(SixCount);
     int s = 0;
     forEachWindow(6, [&s](int x0, int y0, int dx, int dy) {
@@ -214,7 +224,6 @@ void init() {
     fillZero(Tally);
     fillZero(FiveCount);
     fillZero(ThreeSet);
-    fillZero(FourSet);
     fillZero(LineTotal);
     fillZero(FourTotal);
     fillZero(OpenThreeCount);
@@ -256,19 +265,23 @@ void unMakeMove(int x, int y, int side) { moveStone<-1, false>(x, y, side); }
 void MakeLeafMove(int x, int y, int side) { moveStone<+1, true>(x, y, side); }
 void unMakeLeafMove(int x, int y, int side) { moveStone<-1, true>(x, y, side); }
 
-void setTrialStone(int x, int y, int code) {
+void setTrialStone(int x, int y, int code, int attacker) {
+    const int cell = x * BoardSize + y;
     const int delta = code - board[x][y];
     board[x][y] = code;
-    for (int slot = 0; slot < PointCount[x][y]; ++slot) {
-        const int w = Point2Win[x][y][slot];
-        const int oldSum = Sum5[w];
-        Sum5[w] = oldSum + delta;
-        if (DeadFive[w]) continue;
-        const int before = classOf(oldSum), after = classOf(oldSum + delta);
+    const unsigned char* threat = Threats.of[attacker] - MinWindowSum;
+    std::uint64_t* threes = ThreeSet[attacker];
+    int fours = Tally[attacker][4];
+    for (const int *w = LiveWindows[cell], *end = w + LiveCount[cell]; w != end; ++w) {
+        const int oldSum = Sum5[*w], newSum = oldSum + delta;
+        Sum5[*w] = newSum;
+        const int before = threat[oldSum], after = threat[newSum];
         if (before == after) continue;
-        if (before >= 0) applyThreatClass(w, before, -1);
-        if (after >= 0) applyThreatClass(w, after, +1);
+        if (before == 1) clearBit(threes, *w);
+        if (after == 1) setBit(threes, *w);
+        fours += (after == 2) - (before == 2);
     }
+    Tally[attacker][4] = fours;
 }
 
 bool check_over() { return FiveCount[0] + FiveCount[1] > 0; }

@@ -63,11 +63,10 @@ constexpr int WindowWords = (FiveWindowCount + 63) / 64;
 
 extern int Sum5[FiveWindowCount];  // board sum over each five-cell window
 // Live windows holding exactly n (1..4) stones of side index k and no other
-// stone; n = 4 also counts the trial stones of vcf, n = 1..3 do not.
+// stone; within vcf only the attacker's n = 4 follows the trial stones.
 extern int Tally[2][5];
 extern int FiveCount[2];                           // windows with five of side k
 extern std::uint64_t ThreeSet[2][WindowWords];     // live three windows, by number
-extern std::uint64_t FourSet[2][WindowWords];      // live four windows, by number
 // Per-cell tables below are indexed by cell = x * 20 + y.
 extern int LineTotal[2][CellCount];                // ordering weight of 1..3-stone windows
 extern int FourTotal[2][CellCount];                // four windows through the cell
@@ -80,9 +79,13 @@ extern int Candidate[CellCount];                   // 1: empty, open, a stone ne
 void MakeLeafMove(int x, int y, int side);
 void unMakeLeafMove(int x, int y, int side);
 
-// Writes a trial stone (or 0) straight into `board`, keeping the threes and
-// fours in step; vcf undoes every trial before it returns.
-void setTrialStone(int x, int y, int code);
+extern int LiveWindows[CellCount][MaxWindowsPerCell];  // the live windows through a cell
+extern int LiveCount[CellCount];
+
+// Writes a trial stone (or 0) straight into `board`, keeping the window sums
+// and the attacker's threes and fours in step (side index `attacker`); the
+// rest is left alone and is right again once vcf has undone every trial.
+void setTrialStone(int x, int y, int code, int attacker);
 
 // Closes every cell outside width x height and opens every cell inside it
 // (blocks included). The dead-window flags follow at the next init().

@@ -9,24 +9,91 @@ namespace {
 
 constexpr int MaxVcfDepth = 6;
 
-// Does some live window through the cell hold a four of side index k?
-bool fourThrough(cellpos cell, int k) {
-    const int four = k == 0 ? 4 : -1600;
-    for (int slot = 0; slot < PointCount[cell.x][cell.y]; ++slot) {
-        const int w = Point2Win[cell.x][cell.y][slot];
-        if (Sum5[w] == four && !DeadFive[w]) return true;
+using WindowSet = std::uint64_t[WindowWords];
+
+// Per cell: the windows through it, and the windows with at least one cell
+// within five rows and five columns of it.
+struct CellWindowTables {
+    WindowSet through[CellCount];
+    WindowSet near[CellCount];
+    CellWindowTables() : through(), near() {
+        for (int cell = 0; cell < CellCount; ++cell) {
+            const int x = cell / BoardSize, y = cell % BoardSize;
+            for (int w = 0; w < FiveWindowCount; ++w)
+                for (const cellpos& c : Win2Point[w]) {
+                    const std::uint64_t bit = std::uint64_t{1} << (w & 63);
+                    if (c.x == x && c.y == y) through[cell][w >> 6] |= bit;
+                    if (c.x - x >= -5 && c.x - x <= 5 && c.y - y >= -5 && c.y - y <= 5) near[cell][w >> 6] |= bit;
+                }
+        }
     }
-    return false;
+};
+
+const CellWindowTables& cellWindows() {
+    static const CellWindowTables tables;
+    return tables;
 }
+
+int cellIndex(cellpos c) { return c.x * BoardSize + c.y; }
+
+bool holds(const WindowSet& set, int w) { return (set[w >> 6] >> (w & 63)) & 1; }
 
 bool near(cellpos cell, int lastX, int lastY) {
     const int dx = cell.x - lastX, dy = cell.y - lastY;
     return dx >= -5 && dx <= 5 && dy >= -5 && dy <= 5;
 }
 
-void clearTrials(cellpos a, cellpos b) {
-    setTrialStone(a.x, a.y, 0);
-    setTrialStone(b.x, b.y, 0);
+// What a try (the attacker's four on `four`, the defender's block on
+// `block`) comes to, worked out from the window sums before the stones are
+// written: most tries are settled here and never touch the board.
+enum class Try { BlockMakesFour, Fails, Wins, Search };
+
+Try judgeTry(cellpos four, cellpos block, int k, int depth) {
+    const CellWindowTables& tables = cellWindows();
+    const int fourCell = cellIndex(four), blockCell = cellIndex(block);
+    const WindowSet& throughFour = tables.through[fourCell];
+    const WindowSet& throughBlock = tables.through[blockCell];
+
+    // The block makes a four of the defender from one of his threes.
+    const int defenderThree = k == 0 ? -1200 : 3;
+    for (int i = 0; i < LiveCount[blockCell]; ++i) {
+        const int w = LiveWindows[blockCell][i];
+        if (Sum5[w] == defenderThree && !holds(throughFour, w)) return Try::BlockMakesFour;
+    }
+    if (depth + 1 > MaxVcfDepth) return Try::Fails;
+
+    // The next call finds a four of the attacker made by this one, or, if
+    // none, needs a three that is near enough to be tried.
+    const int three = k == 0 ? 3 : -1200, two = k == 0 ? 2 : -800;
+    bool makesThree = false;
+    for (int i = 0; i < LiveCount[fourCell]; ++i) {
+        const int w = LiveWindows[fourCell][i];
+        if (holds(throughBlock, w)) continue;
+        if (Sum5[w] == three) return Try::Wins;
+        makesThree = makesThree || Sum5[w] == two;
+    }
+    if (depth + 1 == MaxVcfDepth) return Try::Fails;
+    if (makesThree) return Try::Search;
+    const WindowSet& nearFour = tables.near[fourCell];
+    for (int word = 0; word < WindowWords; ++word)
+        if (ThreeSet[k][word] & nearFour[word] & ~throughFour[word] & ~throughBlock[word]) return Try::Search;
+    return Try::Fails;
+}
+
+void setTrials(cellpos four, int side, cellpos block, int defender, int k) {
+    setTrialStone(four.x, four.y, side, k);
+    setTrialStone(block.x, block.y, defender, k);
+}
+
+void clearTrials(cellpos a, cellpos b, int k) {
+    setTrialStone(a.x, a.y, 0, k);
+    setTrialStone(b.x, b.y, 0, k);
+}
+
+void recordFirstMove(int depth, cellpos move) {
+    if (depth != 0) return;
+    vcfBestMove = move;
+    HaveVcfBestMove = true;
 }
 
 }  // namespace
@@ -60,37 +127,46 @@ bool vcf(int depth, int side, int lastX, int lastY) {
             if (local && !near(testCell, lastX, lastY)) skipFirstTries = true;
 
             // First try: four on e0, forced block on e1.
+            bool placed = false;
             if (!skipFirstTries) {
-                setTrialStone(e0.x, e0.y, side);
-                setTrialStone(e1.x, e1.y, defender);
-                if (fourThrough(e1, 1 - k)) {
+                switch (judgeTry(e0, e1, k, depth)) {
+                case Try::BlockMakesFour:
                     skipFirstTries = true;
-                } else if (vcf(depth + 1, side, e0.x, e0.y)) {
-                    if (depth == 0) {
-                        vcfBestMove = e0;
-                        HaveVcfBestMove = true;
-                    }
-                    clearTrials(e0, e1);
+                    break;
+                case Try::Wins:
+                    recordFirstMove(depth, e0);
                     return true;
+                case Try::Search:
+                    setTrials(e0, side, e1, defender, k);
+                    placed = true;
+                    if (vcf(depth + 1, side, e0.x, e0.y)) {
+                        recordFirstMove(depth, e0);
+                        clearTrials(e0, e1, k);
+                        return true;
+                    }
+                    break;
+                case Try::Fails:
+                    break;
                 }
-                clearTrials(e0, e1);
             }
 
-            // Second try: four on e1, forced block on e0.
-            if (local && !near(e1, lastX, lastY)) continue;
-            setTrialStone(e1.x, e1.y, side);
-            setTrialStone(e0.x, e0.y, defender);
-            if (fourThrough(e0, 1 - k)) {
-                clearTrials(e0, e1);
-                return false;
+            // Second try: four on e1, forced block on e0. Going straight from
+            // the first try's stones to these ends in the same board.
+            Try second = Try::Fails;
+            if (!local || near(e1, lastX, lastY)) {
+                if (placed) clearTrials(e0, e1, k);
+                placed = false;
+                second = judgeTry(e1, e0, k, depth);
             }
-            const bool won = vcf(depth + 1, side, e1.x, e1.y);
-            clearTrials(e0, e1);
-            if (won) {
-                if (depth == 0) {
-                    vcfBestMove = e1;
-                    HaveVcfBestMove = true;
-                }
+            if (second == Try::Search) {
+                setTrials(e1, side, e0, defender, k);
+                placed = true;
+                if (vcf(depth + 1, side, e1.x, e1.y)) second = Try::Wins;
+            }
+            if (placed) clearTrials(e0, e1, k);
+            if (second == Try::BlockMakesFour) return false;
+            if (second == Try::Wins) {
+                recordFirstMove(depth, e1);
                 return true;
             }
         }

@@ -210,6 +210,43 @@ TEST_F(Differential, FunctionsAgreeOnThousandsOfPositions) {
     }
 }
 
+// Boards crowded with broken lines of both colours, where four moves,
+// blocks that make fours and the locality rule decide at every depth.
+TEST_F(Differential, VcfAgreesAtEveryDepthOnThreatRichBoards) {
+    Dice dice(3);
+    int checked = 0, quiet = 0, won = 0;
+    while (checked < 1500) {
+        Position p = lines(dice);
+        const int overlays = dice.below(3);
+        for (int extra = 0; extra < overlays; ++extra) {
+            const Position more = lines(dice);
+            for (int x = 0; x < BoardSize; ++x)
+                for (int y = 0; y < BoardSize; ++y)
+                    if (more.stones[x][y] != 0) p.stones[x][y] = more.stones[x][y];
+        }
+        if (dice.below(5) == 0) closeSome(dice, p);
+        load(p);
+        if (check_over()) continue;
+        // Mostly boards where neither side has a four yet, so that the
+        // search has to find its fours.
+        const bool fours = hasFour(MyStone) || hasFour(OpponentStone);
+        if (fours && dice.below(4) != 0) continue;
+        ++checked;
+        quiet += !fours;
+        SCOPED_TRACE(describe(p));
+        for (int side : {MyStone, OpponentStone})
+            for (int depth = 0; depth <= 7; ++depth) {
+                expectSameVcf(depth, side, -1, -1);
+                expectSameVcf(depth, side, dice.below(BoardSize), dice.below(BoardSize));
+                if (HasFatalFailure()) return;
+                won += vcf(depth, side, -1, -1);
+            }
+    }
+    // The boards must really exercise the search, not only its first check.
+    EXPECT_GT(quiet, 1000);
+    EXPECT_GT(won, 1000);
+}
+
 // Moves made and unmade in any order keep the incremental state equal to a
 // fresh count.
 TEST_F(Differential, FunctionsAgreeAlongMakeAndUnmake) {
