@@ -4,12 +4,15 @@
 // does, never on the machine or its load, so two builds with the same
 // signature and the same moves searched the same trees.
 //
-//   morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--reference]
+//   morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only]
 //
-// --reference also runs the straightforward reference engine on every
-// position and flags any move or node count that differs from the engine's.
+// Every position is also searched by the straightforward reference engine,
+// side by side: its time gives the speed ratio, and any move, root value or
+// node count that differs from the engine's fails the run. --engine-only
+// skips it.
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -45,10 +48,12 @@ struct Result {
 };
 
 // Fresh generator and tables, the position, no clock: every run of a
-// position searches the very same tree.
+// position searches the very same tree. The tables are kept from position to
+// position, as from turn to turn in a game: each turn zeroes what the last
+// one wrote, so they are as fresh as new ones (their first allocation is
+// measured on its own, see measureTables).
 Search searchWithEngine(const char* text) {
     resetRandom();
-    releaseHashTables();
     loadBenchPosition(text);
     TimeLimitMs = -1;
     ManagerLimitMs = -1;
@@ -94,6 +99,7 @@ Search searchWithReference(const char* text) {
 }
 
 bool sameSearch(const Search& a, const Search& b) {
+    if (a.nodes != b.nodes) return false;
     if (a.move.x != b.move.x || a.move.y != b.move.y || a.iterationCount != b.iterationCount) return false;
     for (int k = 0; k < a.iterationCount; ++k)
         if (a.iterations[k].value != b.iterations[k].value || a.iterations[k].nodes != b.iterations[k].nodes)
@@ -120,7 +126,22 @@ std::uint64_t suiteDigest() {
 std::string cell(cellpos c) { return std::to_string(c.x) + "," + std::to_string(c.y); }
 
 void usage() {
-    std::fprintf(stderr, "usage: morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--reference]\n");
+    std::fprintf(stderr, "usage: morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only]\n");
+}
+
+// What fresh tables cost: a first turn that allocates them and touches its
+// pages for the first time, against the same turn with the tables kept, and
+// the zeroing of the entries a turn wrote, paid at the start of the next.
+void measureTables(const char* text) {
+    releaseHashTables();
+    const long long firstTurn = searchWithEngine(text).ms;
+    const long long keptTurn = searchWithEngine(text).ms;
+    const auto zeroingStart = std::chrono::steady_clock::now();
+    freshHashTables();
+    const double zeroingMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - zeroingStart).count();
+    std::printf("tables     first turn %lld ms, same turn with kept tables %lld ms, zeroing its entries %.2f ms\n",
+                firstTurn, keptTurn, zeroingMs);
 }
 
 // Total, median and maximum milliseconds, and the turns over the cap.
@@ -147,6 +168,10 @@ void printSlowest(const char* label, std::vector<Result> results, bool reference
     std::printf("\n");
 }
 
+double ratio(long long reference, long long engine) {
+    return static_cast<double>(reference) / static_cast<double>(engine > 0 ? engine : 1);
+}
+
 void printSummary(const std::vector<Result>& results, bool withReference) {
     long long nodes = 0;
     std::vector<long long> engineMs, referenceMs;
@@ -165,6 +190,12 @@ void printSummary(const std::vector<Result>& results, bool withReference) {
     if (withReference) {
         printTimes("reference", referenceMs);
         printSlowest("ref-slow", results, true);
+        long long engineTotal = 0, referenceTotal = 0;
+        for (const Result& r : results) {
+            engineTotal += r.engine.ms;
+            referenceTotal += r.reference.ms;
+        }
+        std::printf("ratio      %.1f (reference time / engine time)\n", ratio(referenceTotal, engineTotal));
         std::printf("differing  %d\n", differing);
     }
 }
@@ -174,7 +205,11 @@ void printSummary(const std::vector<Result>& results, bool withReference) {
 int main(int argc, char** argv) {
     const char* filter = nullptr;
     Mode mode = Mode::Full;
+#ifdef MORROW_BENCH_REFERENCE
+    bool withReference = true;
+#else
     bool withReference = false;
+#endif
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--filter") == 0 && i + 1 < argc) {
             filter = argv[++i];
@@ -182,13 +217,8 @@ int main(int argc, char** argv) {
             mode = Mode::Quiet;
         } else if (std::strcmp(argv[i], "--moves") == 0) {
             mode = Mode::Moves;
-        } else if (std::strcmp(argv[i], "--reference") == 0) {
-#ifdef MORROW_BENCH_REFERENCE
-            withReference = true;
-#else
-            std::fprintf(stderr, "morrow-bench: built without the reference engine\n");
-            return 2;
-#endif
+        } else if (std::strcmp(argv[i], "--engine-only") == 0) {
+            withReference = false;
         } else {
             usage();
             return 2;
@@ -213,9 +243,10 @@ int main(int argc, char** argv) {
 
     if (mode == Mode::Full)
         std::printf("%2s  %-20s %6s  %s\n", "#", "name", "move",
-                    withReference ? "| depth value nodes ms ... | total nodes ms | reference ms"
+                    withReference ? "| depth value nodes ms ... | total nodes ms | reference ms ratio"
                                   : "| depth value nodes ms ... | total nodes ms");
 
+    prepareHashTables();
     std::vector<Result> results;
     for (int i = 0; i < count; ++i) {
         const BenchPosition& p = positions[i];
@@ -244,7 +275,7 @@ int main(int argc, char** argv) {
             }
             std::printf(" | %11lld %8lld", s.nodes, s.ms);
             if (withReference) {
-                std::printf(" | %8lld", r.reference.ms);
+                std::printf(" | %8lld %5.1f", r.reference.ms, ratio(r.reference.ms, s.ms));
                 if (!r.same)
                     std::printf(" DIFFERS reference %s %lld nodes", cell(r.reference.move).c_str(),
                                 r.reference.nodes);
@@ -253,10 +284,15 @@ int main(int argc, char** argv) {
         } else if (!r.same) {
             std::printf("%s DIFFERS\n", p.name);
         }
+        if (!r.same)
+            std::fprintf(stderr, "morrow-bench: %s: the engine and the reference engine disagree\n", p.name);
         std::fflush(stdout);
     }
 
-    if (mode != Mode::Moves) printSummary(results, withReference);
+    if (mode != Mode::Moves) {
+        printSummary(results, withReference);
+        if (!results.empty()) measureTables(positions[0].board);
+    }
 
     releaseHashTables();
     TimeLimitMs = TurnCapMs;

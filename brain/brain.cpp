@@ -32,6 +32,8 @@ bool brain_init() {
         return false;
     }
     clearBoards();
+    HashBits = hash_bits_for_memory(info_max_memory);
+    prepareHashTables();
     pipeOut("OK");
     return true;
 }

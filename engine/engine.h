@@ -122,6 +122,9 @@ std::uint64_t rand64();
 void initRandomkey();
 void freshHashTables();
 void releaseHashTables();
+// Allocates the tables ahead of the first turn, pages touched, so that the
+// turn does not pay for it.
+void prepareHashTables();
 int lookupHashValue(int side, std::uint64_t key, int depth);
 // Starts fetching the entry a lookup of `key` will read.
 void prefetchHashEntry(int side, std::uint64_t key);
@@ -194,6 +197,9 @@ struct IterationStats {
 extern IterationStats Iterations[4];
 extern int IterationCount;
 
+// Milliseconds of a monotonic clock; tests replace the source to cut a turn
+// at a chosen point.
 long long clockMs();
+extern long long (*ClockSource)();
 long long turnLimitMs();  // negative: no limit
 const cellpos& run();

@@ -101,6 +101,15 @@ void releaseHashTables() {
     forgetWrites();
 }
 
+void prepareHashTables() {
+    if (hashp[0] && allocatedBits == HashBits) return;
+    releaseHashTables();
+    allocateHashTables();
+    // Touch every page now: a first touch during a turn costs its clock.
+    for (hashentry* table : hashp)
+        if (table) std::memset(table, 0, (HashMask + 1) * sizeof(hashentry));
+}
+
 void freshHashTables() {
     if (hashp[0] && allocatedBits == HashBits) {
         zeroWrittenEntries();

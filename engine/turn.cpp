@@ -13,10 +13,16 @@ long long ActiveLimitMs = -1;
 IterationStats Iterations[4];
 int IterationCount;
 
-long long clockMs() {
+namespace {
+long long steadyClockMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
+}  // namespace
+
+long long (*ClockSource)() = steadyClockMs;
+
+long long clockMs() { return ClockSource(); }
 
 long long turnLimitMs() {
     long long limit = TimeLimitMs;

@@ -89,8 +89,7 @@ void handleInfo(const char* text) {
 void announceBoard(bool valid, int w, int h, bool rectangular) {
     stop();
     if (!valid) {
-        width = 0;
-        if (rectangular) height = 0;
+        width = height = 0;
         pipeOut(rectangular ? "ERROR bad RECTSTART parameters" : "ERROR bad START parameter");
         return;
     }

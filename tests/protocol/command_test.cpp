@@ -116,10 +116,7 @@ TEST_F(Dispatch, RefusedSizesLeaveNoGame) {
     }
 }
 
-// Fails: after "START 4" width is 0 but height keeps the previous game's
-// 20 (protocol/commands.cpp, announceBoard clears height for RECTSTART only).
-// Not visible to a manager, since the next position command announces 20x20.
-TEST_F(Dispatch, DISABLED_BadStartParameterLeavesNoGame) {
+TEST_F(Dispatch, BadStartParameterLeavesNoGame) {
     EXPECT_EQ(command("START 20"), Lines{"OK"});
     EXPECT_EQ(command("START 4"), Lines{"ERROR bad START parameter"});
     EXPECT_EQ(width, 0);

@@ -1,0 +1,231 @@
+// run(): the move a turn answers with, whole or cut short by the clock.
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+#include "position_helpers.h"
+
+namespace morrow_test {
+namespace {
+
+// A clock that moves one millisecond each time it is read, so that a turn
+// is cut at an exact point of its search.
+long long fakeNow;
+long long fakeClock() { return fakeNow++; }
+
+// The same clock, noting the root values of each finished iteration: the
+// turn reads the clock as it starts the next iteration, before the root
+// memory is reused.
+std::map<std::tuple<int, int, int>, int> rootValues;  // (depth, x, y) -> value
+int notedDepth;
+void noteRootValues(int depth) {
+    for (const onemove& m : maxDlastGMoves)
+        if (m.x != -1) rootValues[{depth, m.x, m.y}] = m.value;
+}
+long long notingClock() {
+    if (MaxDepth != notedDepth) {
+        if (notedDepth >= 1) noteRootValues(notedDepth);
+        notedDepth = MaxDepth;
+    }
+    return fakeNow++;
+}
+
+class Turn : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        resetRandom();
+        TimeLimitMs = -1;
+        ManagerLimitMs = -1;
+    }
+    void TearDown() override {
+        ClockSource = savedClock;
+        TimeLimitMs = 4500;
+        ManagerLimitMs = -1;
+        HashAllocate = savedAllocate;
+        releaseHashTables();
+        EngineTest::TearDown();
+    }
+
+    // A turn reads the stones from `board`, as the brain leaves them.
+    cellpos turnOn(const BoardCopy& stones) {
+        for (int x = 0; x < BoardSize; ++x)
+            for (int y = 0; y < BoardSize; ++y) board[x][y] = stones[x][y];
+        const cellpos move = run();
+        EXPECT_EQ(snapshot(), stones) << "the turn must leave the board as it found it";
+        return move;
+    }
+
+    void expectPlayable(cellpos move) {
+        ASSERT_TRUE(move.x >= 0 && move.x < BoardSize && move.y >= 0 && move.y < BoardSize);
+        EXPECT_EQ(board[move.x][move.y], 0) << move.x << "," << move.y;
+        EXPECT_FALSE(Closed[move.x][move.y]) << move.x << "," << move.y;
+    }
+
+    // The first cell of the full ordered list that may be played.
+    static cellpos firstOrderedFree() {
+        onemove list[CellCount];
+        SortMoves(X, list);
+        for (const onemove& m : list)
+            if (board[m.x][m.y] == 0 && !Closed[m.x][m.y]) return {m.x, m.y};
+        return {-1, -1};
+    }
+
+    long long (*savedClock)() = ClockSource;
+    void* (*savedAllocate)(std::size_t, std::size_t) = HashAllocate;
+};
+
+TEST_F(Turn, EmptyBoardFallsBackToTheLastCell) {
+    const cellpos move = turnOn(snapshot());
+    EXPECT_EQ(move.x, 19);
+    EXPECT_EQ(move.y, 19);
+    EXPECT_EQ(IterationCount, 4);
+}
+
+TEST_F(Turn, SameTurnTwiceFromTheSameGeneratorPoint) {
+    putLine(8, 8, 1, 1, "OXO");
+    putLine(9, 7, 0, 1, "X-O");
+    const BoardCopy stones = snapshot();
+    const cellpos first = turnOn(stones);
+    const long long nodes = Nodes;
+    resetRandom();
+    const cellpos second = turnOn(stones);
+    EXPECT_EQ(first.x, second.x);
+    EXPECT_EQ(first.y, second.y);
+    EXPECT_EQ(Nodes, nodes);
+}
+
+// Cut anywhere, a turn answers with the best root move it searched to the
+// end in its last iteration, or, if none, with the ordered list's first
+// free cell; never with the move the clock interrupted.
+TEST_F(Turn, CutShortAnswersWithAFullySearchedMove) {
+    putLine(8, 8, 1, 1, "OXO");
+    putLine(9, 7, 0, 1, "X-O");
+    putLine(11, 6, 1, 0, "OX");
+    const BoardCopy stones = snapshot();
+
+    // Uncut, to learn what every root move is worth in every iteration.
+    ClockSource = notingClock;
+    notedDepth = 0;
+    fakeNow = 0;
+    turnOn(stones);
+    noteRootValues(MaxDepth);
+
+    ClockSource = fakeClock;
+    int cutsWithoutMove = 0, cutsWithMove = 0;
+    for (long long limit = 0; limit < 400; limit += 3) {
+        resetRandom();
+        fakeNow = 0;
+        TimeLimitMs = limit;
+        const cellpos move = turnOn(stones);
+        expectPlayable(move);
+        if (!timeup) continue;
+
+        // maxDlastGMoves holds exactly the root moves the last iteration
+        // searched to the end, each with its true value; the first of the
+        // highest wins.
+        const onemove* best = nullptr;
+        for (const onemove& m : maxDlastGMoves) {
+            if (m.x == -1) continue;
+            const auto truth = rootValues.find({MaxDepth, m.x, m.y});
+            ASSERT_NE(truth, rootValues.end()) << "limit " << limit;
+            EXPECT_EQ(m.value, truth->second) << "limit " << limit << " move " << m.x << "," << m.y;
+            if (!best || m.value > best->value) best = &m;
+        }
+        if (best && best->value > -WinScore) {
+            ++cutsWithMove;
+            EXPECT_EQ(move.x, best->x) << "limit " << limit;
+            EXPECT_EQ(move.y, best->y) << "limit " << limit;
+        } else {
+            ++cutsWithoutMove;
+            const cellpos fallback = firstOrderedFree();
+            EXPECT_EQ(move.x, fallback.x) << "limit " << limit;
+            EXPECT_EQ(move.y, fallback.y) << "limit " << limit;
+        }
+    }
+    EXPECT_GT(cutsWithMove, 0);
+    EXPECT_GT(cutsWithoutMove, 0);
+}
+
+TEST_F(Turn, AnswerAtOnceIsOneWholeIteration) {
+    putLine(8, 8, 1, 1, "OXO");
+    ManagerLimitMs = 0;
+    const cellpos move = turnOn(snapshot());
+    expectPlayable(move);
+    EXPECT_EQ(IterationCount, 1);
+    EXPECT_TRUE(Iterations[0].complete);
+}
+
+TEST_F(Turn, ManagerLimitBelowTheCapTakesOver) {
+    TimeLimitMs = 4500;
+    ManagerLimitMs = 900;
+    EXPECT_EQ(turnLimitMs(), 900);
+    ManagerLimitMs = 9000;
+    EXPECT_EQ(turnLimitMs(), 4500);
+    ManagerLimitMs = -1;
+    EXPECT_EQ(turnLimitMs(), 4500);
+    TimeLimitMs = -1;
+    EXPECT_EQ(turnLimitMs(), -1);
+}
+
+// Every line of five cells holds exactly one O: no window belongs to one
+// side, every cell scores 0 and the list is in descending cell order, with
+// the only free cells far down it.
+BoardCopy crowdedBoard() {
+    BoardCopy stones{};
+    for (int x = 0; x < BoardSize; ++x)
+        for (int y = 0; y < BoardSize; ++y) stones[x][y] = ((y - 2 * x) % 5 + 5) % 5 == 0 ? O : X;
+    for (const cellpos c : {cellpos{0, 1}, cellpos{2, 3}, cellpos{4, 0}, cellpos{5, 9}}) stones[c.x][c.y] = 0;
+    return stones;
+}
+
+TEST_F(Turn, FallbackGoesOnDownACrowdedList) {
+    const BoardCopy stones = crowdedBoard();
+    for (int x = 0; x < BoardSize; ++x)
+        for (int y = 0; y < BoardSize; ++y) board[x][y] = stones[x][y];
+    init();
+    onemove list[CellCount];
+    SortMoves(X, list);
+    for (int i = 0; i < 255; ++i) ASSERT_NE(board[list[i].x][list[i].y], 0) << "entry " << i;
+
+    // Cut before the first root move: no move of the search's own.
+    ClockSource = fakeClock;
+    fakeNow = 0;
+    TimeLimitMs = 0;
+    cellpos move = turnOn(stones);
+    EXPECT_EQ(move.x, 5);
+    EXPECT_EQ(move.y, 9);
+
+    setCellClosed(5, 9, true);
+    fakeNow = 0;
+    move = turnOn(stones);
+    EXPECT_EQ(move.x, 4);
+    EXPECT_EQ(move.y, 0);
+}
+
+TEST_F(Turn, ClosedCellsAreNeverPlayed) {
+    // Morrow's four can only be completed on (4, 9): closed, it is not a four.
+    putLine(0, 9, 1, 0, "XXXX");
+    putLine(6, 6, 1, 1, "OO-O");
+    setCellClosed(4, 9, true);
+    openPlayingArea(15, 15);
+    setCellClosed(4, 9, true);
+    const cellpos move = turnOn(snapshot());
+    expectPlayable(move);
+    EXPECT_LT(move.x, 15);
+    EXPECT_LT(move.y, 15);
+}
+
+TEST_F(Turn, TurnWithoutTablesStillAnswers) {
+    HashAllocate = [](std::size_t, std::size_t) -> void* { return nullptr; };
+    releaseHashTables();
+    putLine(8, 8, 1, 1, "OXO");
+    putLine(9, 7, 0, 1, "X-O");
+    const cellpos move = turnOn(snapshot());
+    EXPECT_EQ(hashp[0], nullptr);
+    expectPlayable(move);
+    EXPECT_EQ(IterationCount, 4);
+}
+
+}  // namespace
+}  // namespace morrow_test
