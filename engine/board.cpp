@@ -19,6 +19,7 @@ int Sum5[FiveWindowCount];
 int Tally[2][5];
 int FiveCount[2];
 std::uint64_t ThreeSet[2][WindowWords];
+std::uint32_t ThreeWords[2];
 int LineTotal[2][CellCount];
 int FourTotal[2][CellCount];
 int OpenThreeCount[2];
@@ -78,8 +79,16 @@ constexpr int LineWeight[4] = {0, 3, 14, 42};
 
 int WindowCells[FiveWindowCount][5];  // Win2Point as cell indices
 
-void setBit(std::uint64_t* set, int w) { set[w >> 6] |= std::uint64_t{1} << (w & 63); }
-void clearBit(std::uint64_t* set, int w) { set[w >> 6] &= ~(std::uint64_t{1} << (w & 63)); }
+void addThree(int k, int w) {
+    ThreeSet[k][w >> 6] |= std::uint64_t{1} << (w & 63);
+    ThreeWords[k] |= std::uint32_t{1} << (w >> 6);
+}
+
+void removeThree(int k, int w) {
+    std::uint64_t& word = ThreeSet[k][w >> 6];
+    word &= ~(std::uint64_t{1} << (w & 63));
+    if (word == 0) ThreeWords[k] &= ~(std::uint32_t{1} << (w >> 6));
+}
 
 // Adds (dir = +1) or removes (dir = -1) window w's share of the full state.
 void applyClass(int w, int cls, int dir) {
@@ -89,7 +98,7 @@ void applyClass(int w, int cls, int dir) {
         for (const int cell : WindowCells[w]) FourTotal[k][cell] += dir;
     } else {
         if (n == 3) {
-            if (dir > 0) setBit(ThreeSet[k], w); else clearBit(ThreeSet[k], w);
+            if (dir > 0) addThree(k, w); else removeThree(k, w);
         }
         const int weight = dir * LineWeight[n];
         for (const int cell : WindowCells[w]) LineTotal[k][cell] += weight;
@@ -224,6 +233,7 @@ void init() {
     fillZero(Tally);
     fillZero(FiveCount);
     fillZero(ThreeSet);
+    fillZero(ThreeWords);
     fillZero(LineTotal);
     fillZero(FourTotal);
     fillZero(OpenThreeCount);
@@ -270,15 +280,14 @@ void setTrialStone(int x, int y, int code, int attacker) {
     const int delta = code - board[x][y];
     board[x][y] = code;
     const unsigned char* threat = Threats.of[attacker] - MinWindowSum;
-    std::uint64_t* threes = ThreeSet[attacker];
     int fours = Tally[attacker][4];
     for (const int *w = LiveWindows[cell], *end = w + LiveCount[cell]; w != end; ++w) {
         const int oldSum = Sum5[*w], newSum = oldSum + delta;
         Sum5[*w] = newSum;
         const int before = threat[oldSum], after = threat[newSum];
         if (before == after) continue;
-        if (before == 1) clearBit(threes, *w);
-        if (after == 1) setBit(threes, *w);
+        if (before == 1) removeThree(attacker, *w);
+        if (after == 1) addThree(attacker, *w);
         fours += (after == 2) - (before == 2);
     }
     Tally[attacker][4] = fours;

@@ -67,6 +67,7 @@ extern int Sum5[FiveWindowCount];  // board sum over each five-cell window
 extern int Tally[2][5];
 extern int FiveCount[2];                           // windows with five of side k
 extern std::uint64_t ThreeSet[2][WindowWords];     // live three windows, by number
+extern std::uint32_t ThreeWords[2];                // bit i: word i of ThreeSet is not 0
 // Per-cell tables below are indexed by cell = x * 20 + y.
 extern int LineTotal[2][CellCount];                // ordering weight of 1..3-stone windows
 extern int FourTotal[2][CellCount];                // four windows through the cell

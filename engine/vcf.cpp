@@ -75,8 +75,10 @@ Try judgeTry(cellpos four, cellpos block, int k, int depth) {
     if (depth + 1 == MaxVcfDepth) return Try::Fails;
     if (makesThree) return Try::Search;
     const WindowSet& nearFour = tables.near[fourCell];
-    for (int word = 0; word < WindowWords; ++word)
+    for (std::uint32_t words = ThreeWords[k]; words; words &= words - 1) {
+        const int word = std::countr_zero(words);
         if (ThreeSet[k][word] & nearFour[word] & ~throughFour[word] & ~throughBlock[word]) return Try::Search;
+    }
     return Try::Fails;
 }
 
@@ -113,7 +115,8 @@ bool vcf(int depth, int side, int lastX, int lastY) {
 
     // Threes in ascending window order. Every trial is undone before the
     // next window is looked at, so the set read here stays valid.
-    for (int word = 0; word < WindowWords; ++word) {
+    for (std::uint32_t words = ThreeWords[k]; words; words &= words - 1) {
+        const int word = std::countr_zero(words);
         for (std::uint64_t bits = ThreeSet[k][word]; bits; bits &= bits - 1) {
             const int w = word * 64 + std::countr_zero(bits);
             cellpos empty[2];
