@@ -48,7 +48,10 @@ bool near(cellpos cell, int lastX, int lastY) {
 // written: most tries are settled here and never touch the board.
 enum class Try { BlockMakesFour, Fails, Wins, Search };
 
-Try judgeTry(cellpos four, cellpos block, int k, int depth) {
+// `fourShift` and `blockShift` are what the stones of the first try add to
+// the windows through each cell when they still stand (0 otherwise): the
+// judgement is always about the board without them.
+Try judgeTry(cellpos four, cellpos block, int k, int depth, int fourShift = 0, int blockShift = 0) {
     const CellWindowTables& tables = cellWindows();
     const int fourCell = cellIndex(four), blockCell = cellIndex(block);
     const WindowSet& throughFour = tables.through[fourCell];
@@ -58,7 +61,7 @@ Try judgeTry(cellpos four, cellpos block, int k, int depth) {
     const int defenderThree = k == 0 ? -1200 : 3;
     for (int i = 0; i < LiveCount[blockCell]; ++i) {
         const int w = LiveWindows[blockCell][i];
-        if (Sum5[w] == defenderThree && !holds(throughFour, w)) return Try::BlockMakesFour;
+        if (Sum5[w] - blockShift == defenderThree && !holds(throughFour, w)) return Try::BlockMakesFour;
     }
     if (depth + 1 > MaxVcfDepth) return Try::Fails;
 
@@ -69,15 +72,28 @@ Try judgeTry(cellpos four, cellpos block, int k, int depth) {
     for (int i = 0; i < LiveCount[fourCell]; ++i) {
         const int w = LiveWindows[fourCell][i];
         if (holds(throughBlock, w)) continue;
-        if (Sum5[w] == three) return Try::Wins;
-        makesThree = makesThree || Sum5[w] == two;
+        const int sum = Sum5[w] - fourShift;
+        if (sum == three) return Try::Wins;
+        makesThree = makesThree || sum == two;
     }
     if (depth + 1 == MaxVcfDepth) return Try::Fails;
     if (makesThree) return Try::Search;
+
+    // The threes that stay as they are: the next call tries one only if an
+    // empty cell it would test is near the four; any other only sets the
+    // skip flag, which matters to no three of its own.
     const WindowSet& nearFour = tables.near[fourCell];
     for (std::uint32_t words = ThreeWords[k]; words; words &= words - 1) {
         const int word = std::countr_zero(words);
-        if (ThreeSet[k][word] & nearFour[word] & ~throughFour[word] & ~throughBlock[word]) return Try::Search;
+        for (std::uint64_t bits = ThreeSet[k][word] & nearFour[word] & ~throughFour[word] & ~throughBlock[word]; bits;
+             bits &= bits - 1) {
+            const int w = word * 64 + std::countr_zero(bits);
+            cellpos empty[2];
+            int found = 0;
+            for (const cellpos& c : Win2Point[w])
+                if (board[c.x][c.y] == 0) empty[found++] = c;
+            if (near(empty[1], four.x, four.y) || (k == 1 && near(empty[0], four.x, four.y))) return Try::Search;
+        }
     }
     return Try::Fails;
 }
@@ -153,14 +169,12 @@ bool vcf(int depth, int side, int lastX, int lastY) {
                 }
             }
 
-            // Second try: four on e1, forced block on e0. Going straight from
-            // the first try's stones to these ends in the same board.
+            // Second try: four on e1, forced block on e0, judged with the
+            // first try's stones still standing if they do; going straight
+            // from those stones to these ends in the same board.
             Try second = Try::Fails;
-            if (!local || near(e1, lastX, lastY)) {
-                if (placed) clearTrials(e0, e1, k);
-                placed = false;
-                second = judgeTry(e1, e0, k, depth);
-            }
+            if (!local || near(e1, lastX, lastY))
+                second = placed ? judgeTry(e1, e0, k, depth, defender, side) : judgeTry(e1, e0, k, depth);
             if (second == Try::Search) {
                 setTrials(e1, side, e0, defender, k);
                 placed = true;
