@@ -172,6 +172,8 @@ extern bool timeup;
 extern long long Nodes;
 
 int alphabeta(int depth, int alpha, int beta, int side);
+// Reads the clock against the turn's limit (never when there is none).
+bool outOfTime();
 void clearRootMemory();
 
 // ----------------------------------------------------------------- turn.cpp

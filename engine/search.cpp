@@ -10,16 +10,12 @@ double total_t;
 bool timeup;
 long long Nodes;
 
-namespace {
-
 bool outOfTime() {
     if (ActiveLimitMs < 0) return false;
     end_t = clockMs();
     total_t = static_cast<double>(end_t - start_t) / 1000.0;
     return end_t - start_t > ActiveLimitMs;
 }
-
-}  // namespace
 
 void clearRootMemory() {
     for (onemove& m : maxDlastGMoves) m = {-1, -1, UnfilledValue};
@@ -42,7 +38,10 @@ int alphabeta(int depth, int alpha, int beta, int side) {
 
     const bool root = depth == MaxDepth;
     const int opponent = otherSide(side);
-    if (Tally[sideIndex(opponent)][4] == 0 && vcf(0, side, -1, -1)) {
+    const bool forcedWin = Tally[sideIndex(opponent)][4] == 0 && vcf(0, side, -1, -1);
+    // A VCF search cut by the clock proves nothing.
+    if (timeup) return alpha;
+    if (forcedWin) {
         if (root) {
             BestMove = vcfBestMove;
             HaveBestMove = HaveVcfBestMove;

@@ -90,6 +90,8 @@ const cellpos& run() {
         ++MaxDepth;
     }
 
+    // The limit holds during the turn only.
+    ActiveLimitMs = -1;
     resultpos = BestMove;
     return resultpos;
 }

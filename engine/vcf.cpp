@@ -9,6 +9,21 @@ namespace {
 
 constexpr int MaxVcfDepth = 6;
 
+// A VCF search reads the clock every so many calls, so that a board full of
+// threes cannot keep a turn past its limit; once the time is up every call
+// unwinds.
+constexpr int CallsBetweenClockReads = 64;
+int callsSinceClockRead;
+
+bool stopForTime() {
+    if (ActiveLimitMs < 0) return false;
+    if (timeup) return true;
+    if (++callsSinceClockRead < CallsBetweenClockReads) return false;
+    callsSinceClockRead = 0;
+    if (outOfTime()) timeup = true;
+    return timeup;
+}
+
 using WindowSet = std::uint64_t[WindowWords];
 
 // Per cell: the windows through it, and the windows with at least one cell
@@ -121,6 +136,8 @@ bool hasFour(int side) { return Tally[sideIndex(side)][4] > 0; }
 bool vcf(int depth, int side, int lastX, int lastY) {
     bool skipFirstTries = false;
     if (depth > MaxVcfDepth) return false;
+    if (depth == 0) callsSinceClockRead = 0;
+    if (stopForTime()) return false;
 
     const int k = sideIndex(side);
     // The attacker already has a four: his next stone makes five.
@@ -163,6 +180,10 @@ bool vcf(int depth, int side, int lastX, int lastY) {
                         clearTrials(e0, e1, k);
                         return true;
                     }
+                    if (timeup) {
+                        clearTrials(e0, e1, k);
+                        return false;
+                    }
                     break;
                 case Try::Fails:
                     break;
@@ -181,7 +202,7 @@ bool vcf(int depth, int side, int lastX, int lastY) {
                 if (vcf(depth + 1, side, e1.x, e1.y)) second = Try::Wins;
             }
             if (placed) clearTrials(e0, e1, k);
-            if (second == Try::BlockMakesFour) return false;
+            if (second == Try::BlockMakesFour || timeup) return false;
             if (second == Try::Wins) {
                 recordFirstMove(depth, e1);
                 return true;

@@ -129,5 +129,42 @@ TEST_F(Search, RootVcfGivesItsFirstFourMove) {
     EXPECT_EQ(BestMove.y, vcfBestMove.y);
 }
 
+long long clockReads;
+long long countingClock() { return clockReads++; }
+
+// A VCF search long enough to read the clock (a few hundred calls before it
+// finds its win): cut by the clock, it gives up and leaves the board and the
+// line state as they were.
+TEST_F(Search, VcfGivesUpWhenTheTimeIsUp) {
+    putAll({{0, 13, X},  {0, 15, O},  {0, 17, X},  {1, 7, O},   {1, 12, X},  {1, 15, X},  {1, 16, X},
+            {2, 1, O},   {2, 15, X},  {3, 3, X},   {3, 15, X},  {4, 3, X},   {5, 6, O},   {7, 6, O},
+            {7, 14, O},  {9, 3, X},   {9, 4, X},   {11, 0, X},  {11, 16, X}, {11, 17, X}, {12, 14, O},
+            {14, 12, O}, {15, 0, O},  {16, 5, O},  {16, 6, X},  {17, 6, X},  {17, 10, X}, {18, 6, X},
+            {18, 9, X},  {18, 19, X}, {19, 5, O},  {19, 8, X},  {19, 12, X}, {19, 19, X}});
+    ASSERT_FALSE(hasFour(X) || hasFour(O));
+    long long (*savedClock)() = ClockSource;
+    ClockSource = countingClock;
+    const BoardCopy before = snapshot();
+
+    start_t = 0;
+    clockReads = 1;
+    ActiveLimitMs = 1000000;
+    EXPECT_TRUE(vcf(0, X, -1, -1));
+    EXPECT_FALSE(timeup);
+    EXPECT_GE(clockReads, 3) << "the search must be long enough to read the clock";
+
+    start_t = 0;
+    clockReads = 1;
+    ActiveLimitMs = 0;
+    EXPECT_FALSE(vcf(0, X, -1, -1));
+    EXPECT_TRUE(timeup);
+    EXPECT_EQ(snapshot(), before);
+
+    timeup = false;
+    ActiveLimitMs = -1;
+    EXPECT_TRUE(vcf(0, X, -1, -1)) << "the line state must be whole after the cut";
+    ClockSource = savedClock;
+}
+
 }  // namespace
 }  // namespace morrow_test
