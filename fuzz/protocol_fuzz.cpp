@@ -128,10 +128,18 @@ void resetToFreshProcess() {
     HashBits = DefaultHashBits;
 }
 
+}  // namespace
+
+// Present in a build with -fprofile-instr-generate (a coverage report).
+extern "C" int __llvm_profile_write_file() __attribute__((weak));
+
+namespace {
+
 // The worker waits on event1 for ever, and destroying a condition variable
 // that has a waiter blocks; so leave without running static destructors,
 // keeping the status that libFuzzer asked for.
 void leaveAtOnce(int status, void*) {
+    if (__llvm_profile_write_file) __llvm_profile_write_file();
     std::fflush(nullptr);
     std::_Exit(status);
 }

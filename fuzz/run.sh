@@ -27,7 +27,7 @@ export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 status=0
 "$build/fuzz/morrow-protocol-fuzz" -max_total_time="$seconds" -timeout=10 -max_len=4096 \
-  -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" || status=$?
+  -len_control=0 -dict="$repo/fuzz/protocol.dict" -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" || status=$?
 
 if [ "$status" -ne 0 ] || [ -n "$(ls -A "$work/artifacts")" ]; then
   mkdir -p "$repo/fuzz-artifacts"
@@ -39,7 +39,7 @@ if [ "$status" -ne 0 ] || [ -n "$(ls -A "$work/artifacts")" ]; then
     head -c 4096 "$f" | cat -v >&2
     echo >&2
   done
-  echo "Reproduce with: $build/fuzz/morrow-protocol-fuzz <file>" >&2
+  echo "Replay one, with the replies on stderr: MORROW_FUZZ_ECHO=1 $build/fuzz/morrow-protocol-fuzz <file>" >&2
   rm -rf "$work"
   exit 1
 fi
