@@ -33,7 +33,8 @@ mkdir -p "$dist"
 cp "$winBuild/pbrain-morrow64.exe" "$linuxBuild/pbrain-morrow" "$dist/"
 cat >"$dist/README.txt" <<TEXT
 Morrow $version - a gomoku brain (free-style rule: five or more in a row
-wins; 20 x 20 board; about 4.5 seconds at most per move)
+wins; boards from 5 x 5 to 20 x 20; at most 4.5 seconds a move, less when
+the manager's INFO timeout_turn or time_left asks for it)
 
   pbrain-morrow64.exe   Windows, 64-bit (needs no DLL beside it)
   pbrain-morrow         Linux, $(uname -m) (needs only the C library)
@@ -51,7 +52,8 @@ Linux: give a manager the path to pbrain-morrow, or try it in a shell:
   printf 'START 20\nBEGIN\nEND\n' | ./pbrain-morrow
 
 prints "OK" and then Morrow's first move as "x,y" (0-based, x first).
-Boards larger than 20 x 20 are refused.
+Boards larger than 20 x 20 are refused; blocked cells (BOARD ... ,3) are
+never played.
 TEXT
 sed -i 's/$/\r/' "$dist/README.txt"
 
