@@ -20,8 +20,10 @@ int info_continuous = 0;
 int info_renju = 0;
 char dataFolder[CommandBufferSize];
 
-AutoResetEvent event1;
-ManualResetEvent event2(true);
+// Never destroyed: the worker waits on them until the process ends, and a
+// condition variable must not be destroyed while a thread waits on it.
+AutoResetEvent& event1 = *new AutoResetEvent;
+ManualResetEvent& event2 = *new ManualResetEvent(true);
 
 namespace {
 int readStdin() { return std::getchar(); }

@@ -22,8 +22,8 @@ extern int info_continuous;
 extern int info_renju;
 extern char dataFolder[CommandBufferSize];
 
-extern AutoResetEvent event1;    // think now
-extern ManualResetEvent event2;  // worker idle
+extern AutoResetEvent& event1;    // think now
+extern ManualResetEvent& event2;  // worker idle
 
 // ---- output.cpp
 // Writes one whole reply line, printf-style, and flushes it. Safe to call
