@@ -78,6 +78,8 @@ void allocateHashTables() {
     }
 }
 
+bool haveWantedTables() { return hashp[0] && allocatedBits == HashBits; }
+
 void zeroWrittenEntries() {
     for (int k = 0; k < 2; ++k) {
         if (writtenCount[k] > WrittenListSize) {
@@ -102,7 +104,7 @@ void releaseHashTables() {
 }
 
 void prepareHashTables() {
-    if (hashp[0] && allocatedBits == HashBits) return;
+    if (haveWantedTables()) return;
     releaseHashTables();
     allocateHashTables();
     // Touch every page now: a first touch during a turn costs its clock.
@@ -111,7 +113,7 @@ void prepareHashTables() {
 }
 
 void freshHashTables() {
-    if (hashp[0] && allocatedBits == HashBits) {
+    if (haveWantedTables()) {
         zeroWrittenEntries();
         return;
     }

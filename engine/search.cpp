@@ -17,6 +17,27 @@ bool outOfTime() {
     return end_t - start_t > ActiveLimitMs;
 }
 
+namespace {
+
+// Plays the move, searches the child and takes the move back. A child with
+// no depth left is only evaluated, so it does without the ordering state.
+int searchChild(int x, int y, int depth, int alpha, int beta, int side) {
+    const int opponent = otherSide(side);
+    prefetchHashEntry(opponent, nowhash ^ randomkey[x][y][sideIndex(side)]);
+    if (depth == 1) {
+        MakeLeafMove(x, y, side);
+        const int v = -alphabeta(0, -beta, -alpha, opponent);
+        unMakeLeafMove(x, y, side);
+        return v;
+    }
+    MakeMove(x, y, side);
+    const int v = -alphabeta(depth - 1, -beta, -alpha, opponent);
+    unMakeMove(x, y, side);
+    return v;
+}
+
+}  // namespace
+
 void clearRootMemory() {
     for (onemove& m : maxDlastGMoves) m = {-1, -1, UnfilledValue};
 }
@@ -37,8 +58,7 @@ int alphabeta(int depth, int alpha, int beta, int side) {
     }
 
     const bool root = depth == MaxDepth;
-    const int opponent = otherSide(side);
-    const bool forcedWin = Tally[sideIndex(opponent)][4] == 0 && vcf(0, side, -1, -1);
+    const bool forcedWin = !hasFour(otherSide(side)) && vcf(0, side, -1, -1);
     // A VCF search cut by the clock proves nothing.
     if (timeup) return alpha;
     if (forcedWin) {
@@ -59,18 +79,7 @@ int alphabeta(int depth, int alpha, int beta, int side) {
                 timeup = true;
                 return alpha;
             }
-            const cellpos move = {cell / BoardSize, cell % BoardSize};
-            prefetchHashEntry(opponent, nowhash ^ randomkey[move.x][move.y][sideIndex(side)]);
-            int v;
-            if (depth == 1) {
-                MakeLeafMove(move.x, move.y, side);
-                v = -alphabeta(0, -beta, -alpha, opponent);
-                unMakeLeafMove(move.x, move.y, side);
-            } else {
-                MakeMove(move.x, move.y, side);
-                v = -alphabeta(depth - 1, -beta, -alpha, opponent);
-                unMakeMove(move.x, move.y, side);
-            }
+            const int v = searchChild(cell / BoardSize, cell % BoardSize, depth, alpha, beta, side);
             // An interrupted child's value is partial: it must not count.
             if (timeup) return alpha;
             if (v > alpha) alpha = v;
@@ -93,9 +102,7 @@ int alphabeta(int depth, int alpha, int beta, int side) {
                 timeup = true;
                 return alpha;
             }
-            MakeMove(x, y, side);
-            const int v = -alphabeta(depth - 1, -beta, -alpha, opponent);
-            unMakeMove(x, y, side);
+            const int v = searchChild(x, y, depth, alpha, beta, side);
             if (timeup) return alpha;
             maxDlastGMoves[i] = {x, y, v};
             if (v > alpha) {

@@ -139,9 +139,9 @@ bool vcf(int depth, int side, int lastX, int lastY) {
     if (depth == 0) callsSinceClockRead = 0;
     if (stopForTime()) return false;
 
-    const int k = sideIndex(side);
     // The attacker already has a four: his next stone makes five.
-    if (Tally[k][4] > 0) return true;
+    if (hasFour(side)) return true;
+    const int k = sideIndex(side);
 
     const int defender = side == MyStone ? OpponentStone : MyStone;
     const bool local = lastX != -1 && lastY != -1;
