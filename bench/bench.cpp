@@ -90,7 +90,7 @@ Search searchWithReference(const char* text) {
     s.iterationCount = reference::IterationCount;
     for (int k = 0; k < reference::IterationCount; ++k) {
         const reference::IterationStats& it = reference::Iterations[k];
-        s.iterations[k] = {it.depth, it.value, it.nodes, it.ms, it.complete};
+        s.iterations[k] = {it.depth, it.value, it.nodes, it.ms, it.complete, {move.x, move.y}};
         s.nodes += it.nodes;
     }
     reference::releaseHashTables();
@@ -127,6 +127,14 @@ std::string cell(cellpos c) { return std::to_string(c.x) + "," + std::to_string(
 
 void usage() {
     std::fprintf(stderr, "usage: morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only]\n");
+}
+
+// Tables allocated and their pages touched before the first position, as
+// in a match that has played a few turns: no position pays for them.
+void warmHashTables() {
+    freshHashTables();
+    for (hashentry* table : hashp)
+        if (table) std::memset(static_cast<void*>(table), 0, (HashMask + 1) * sizeof(hashentry));
 }
 
 // What fresh tables cost: a first turn that allocates them and touches its
@@ -246,7 +254,7 @@ int main(int argc, char** argv) {
                     withReference ? "| depth value nodes ms ... | total nodes ms | reference ms ratio"
                                   : "| depth value nodes ms ... | total nodes ms");
 
-    prepareHashTables();
+    warmHashTables();
     std::vector<Result> results;
     for (int i = 0; i < count; ++i) {
         const BenchPosition& p = positions[i];

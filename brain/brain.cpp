@@ -9,9 +9,11 @@ namespace {
 
 bool onBoard(int x, int y) { return x >= 0 && y >= 0 && x < width && y < height; }
 
+}  // namespace
+
 // Every game starts on an empty board on both sides, also when a match
 // runner plays game after game in one process with START alone.
-void clearBoards() {
+void brain_clear() {
     for (auto& column : myboard)
         for (int& cell : column) cell = 0;
     for (auto& column : board)
@@ -19,8 +21,6 @@ void clearBoards() {
     openPlayingArea(width, height);
     init();
 }
-
-}  // namespace
 
 bool brain_init() {
     if (width <= 4 || height <= 4) {
@@ -31,15 +31,17 @@ bool brain_init() {
         pipeOut("ERROR Maximal board size is %d", MaxBoardSize);
         return false;
     }
-    clearBoards();
+    brain_clear();
+    // The tables are allocated by the first turn, once the game's INFO lines
+    // have come; only tables above a lowered limit go now.
     HashBits = hash_bits_for_memory(info_max_memory);
-    prepareHashTables();
+    shrinkHashTables();
     pipeOut("OK");
     return true;
 }
 
 void brain_restart() {
-    clearBoards();
+    brain_clear();
     pipeOut("OK");
 }
 

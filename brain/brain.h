@@ -10,6 +10,8 @@ extern int myboard[MaxBoardSize][MaxBoardSize];
 // Answers "OK" or the error; false when the size was refused.
 bool brain_init();
 void brain_restart();
+// Empties both boards within the announced size, blocked cells included.
+void brain_clear();
 bool isFree(int x, int y);
 void brain_my(int x, int y);
 void brain_opponents(int x, int y);

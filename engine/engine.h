@@ -123,9 +123,9 @@ std::uint64_t rand64();
 void initRandomkey();
 void freshHashTables();
 void releaseHashTables();
-// Allocates the tables ahead of the first turn, pages touched, so that the
-// turn does not pay for it.
-void prepareHashTables();
+// Frees tables larger than HashBits allows, so that a lower memory limit
+// holds at once; the next turn allocates the tables it wants.
+void shrinkHashTables();
 int lookupHashValue(int side, std::uint64_t key, int depth);
 // Starts fetching the entry a lookup of `key` will read.
 void prefetchHashEntry(int side, std::uint64_t key);
@@ -196,6 +196,7 @@ struct IterationStats {
     long long nodes;
     long long ms;
     bool complete;
+    cellpos best;  // what the turn answers if it stops after this iteration
 };
 extern IterationStats Iterations[4];
 extern int IterationCount;

@@ -4,6 +4,9 @@
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "engine.h"
 
@@ -11,6 +14,9 @@ hashentry* hashp[2];
 std::uint64_t HashMask;
 int HashBits = DefaultHashBits;
 namespace {
+// calloc hands out the pages of a memory mapping untouched: the system
+// supplies each one zero-filled when a store first writes to it, so the
+// process's memory grows only with what the search really writes.
 void* zeroedAllocate(std::size_t count, std::size_t size) { return std::calloc(count, size); }
 }  // namespace
 
@@ -61,9 +67,21 @@ void adviseHugePages([[maybe_unused]] void* table, [[maybe_unused]] std::size_t 
 #endif
 }
 
+// glibc raises its mapping threshold each time a mapped block is freed, so a
+// table allocated again after a resize would come from the heap, where
+// calloc clears (touches) every page and free keeps them. A fixed threshold
+// keeps every table but the smallest in a mapping of its own.
+void mapLargeBlocks() {
+#ifdef __GLIBC__
+    static const bool fixed = mallopt(M_MMAP_THRESHOLD, 64 << 10) != 0;
+    (void)fixed;
+#endif
+}
+
 // Largest pair of tables not above 2^HashBits entries that can be had;
 // none at all when even the smallest cannot.
 void allocateHashTables() {
+    mapLargeBlocks();
     for (int bits = HashBits; bits >= MinHashBits; --bits) {
         const std::size_t entries = std::size_t{1} << bits;
         hashp[0] = static_cast<hashentry*>(HashAllocate(entries, sizeof(hashentry)));
@@ -103,13 +121,8 @@ void releaseHashTables() {
     forgetWrites();
 }
 
-void prepareHashTables() {
-    if (haveWantedTables()) return;
-    releaseHashTables();
-    allocateHashTables();
-    // Touch every page now: a first touch during a turn costs its clock.
-    for (hashentry* table : hashp)
-        if (table) std::memset(table, 0, (HashMask + 1) * sizeof(hashentry));
+void shrinkHashTables() {
+    if (hashp[0] && allocatedBits > HashBits) releaseHashTables();
 }
 
 void freshHashTables() {

@@ -74,6 +74,9 @@ const cellpos& run() {
     Nodes = 0;
     IterationCount = 0;
 
+    // The move of the last iteration that ran to its end.
+    cellpos completeMove{0, 0};
+    bool haveCompleteMove = false;
     while (MaxDepth <= MostDepth) {
         init();
         replayStones();
@@ -83,10 +86,19 @@ const cellpos& run() {
         const long long nodesBefore = Nodes;
         const long long startedAt = clockMs();
         const int value = alphabeta(MaxDepth, -WinScore, WinScore, AiTurn);
-        Iterations[IterationCount++] = {MaxDepth, value, Nodes - nodesBefore, clockMs() - startedAt, !timeup};
+        const long long ms = clockMs() - startedAt;
 
+        // A cut iteration that finished no root move knows less than the
+        // iteration before it.
+        if (!HaveBestMove && timeup && haveCompleteMove) {
+            BestMove = completeMove;
+            HaveBestMove = true;
+        }
         if (!HaveBestMove) fallBackToOrderedList();
+        Iterations[IterationCount++] = {MaxDepth, value, Nodes - nodesBefore, ms, !timeup, BestMove};
         if (timeup || quick) break;
+        completeMove = BestMove;
+        haveCompleteMove = HaveBestMove;
         ++MaxDepth;
     }
 

@@ -106,7 +106,9 @@ void requestMove() {
 }
 
 // Reads "x,y,who" lines until one that is none; false at end of input.
+// The list is the whole position: nothing of the one before it stays.
 bool readBoardList() {
+    brain_clear();
     for (;;) {
         if (!get_line()) return false;
         int x, y, who;

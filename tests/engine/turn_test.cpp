@@ -96,8 +96,9 @@ TEST_F(Turn, SameTurnTwiceFromTheSameGeneratorPoint) {
 }
 
 // Cut anywhere, a turn answers with the best root move it searched to the
-// end in its last iteration, or, if none, with the ordered list's first
-// free cell; never with the move the clock interrupted.
+// end in its last iteration; if none, with the move of the iteration before,
+// and only in the first iteration with the ordered list's first free cell;
+// never with the move the clock interrupted.
 TEST_F(Turn, CutShortAnswersWithAFullySearchedMove) {
     putLine(8, 8, 1, 1, "OXO");
     putLine(9, 7, 0, 1, "X-O");
@@ -112,7 +113,7 @@ TEST_F(Turn, CutShortAnswersWithAFullySearchedMove) {
     noteRootValues(MaxDepth);
 
     ClockSource = fakeClock;
-    int cutsWithoutMove = 0, cutsWithMove = 0;
+    int cutsWithoutMove = 0, cutsWithMove = 0, cutsKeepingEarlierMove = 0;
     for (long long limit = 0; limit < 400; limit += 3) {
         resetRandom();
         fakeNow = 0;
@@ -136,15 +137,24 @@ TEST_F(Turn, CutShortAnswersWithAFullySearchedMove) {
             ++cutsWithMove;
             EXPECT_EQ(move.x, best->x) << "limit " << limit;
             EXPECT_EQ(move.y, best->y) << "limit " << limit;
+        } else if (IterationCount > 1) {
+            ++cutsKeepingEarlierMove;
+            const cellpos earlier = Iterations[IterationCount - 2].best;
+            ASSERT_TRUE(Iterations[IterationCount - 2].complete);
+            EXPECT_EQ(move.x, earlier.x) << "limit " << limit;
+            EXPECT_EQ(move.y, earlier.y) << "limit " << limit;
         } else {
             ++cutsWithoutMove;
             const cellpos fallback = firstOrderedFree();
             EXPECT_EQ(move.x, fallback.x) << "limit " << limit;
             EXPECT_EQ(move.y, fallback.y) << "limit " << limit;
         }
+        EXPECT_EQ(Iterations[IterationCount - 1].best.x, move.x) << "limit " << limit;
+        EXPECT_EQ(Iterations[IterationCount - 1].best.y, move.y) << "limit " << limit;
     }
     EXPECT_GT(cutsWithMove, 0);
     EXPECT_GT(cutsWithoutMove, 0);
+    EXPECT_GT(cutsKeepingEarlierMove, 0);
 }
 
 TEST_F(Turn, AnswerAtOnceIsOneWholeIteration) {

@@ -196,6 +196,33 @@ TEST_F(Commands, BoardListEndedByDoneInAnyCase) {
     sync();
 }
 
+// BOARD is a whole new position: the stones and blocks of the game so far
+// are gone, and the move is the one a fresh process makes.
+TEST_F(Commands, BoardReplacesTheWholePosition) {
+    send("START 20");
+    EXPECT_EQ(reply(), "OK");
+    send("TURN 10,10");
+    ASSERT_TRUE(move());
+    sendBoard({{3, 3, 3}, {12, 12, 1}});
+    ASSERT_TRUE(move());
+
+    sendBoard({{5, 5, 2}});
+    const std::optional<Move> m = move();
+    for (const char* cell : {"10,10", "12,12", "3,3"}) {
+        send(std::string("TAKEBACK ") + cell);
+        EXPECT_EQ(reply(), "ERROR bad coordinates") << cell << " outlived the BOARD";
+    }
+
+    BrainProcess fresh;
+    ASSERT_TRUE(fresh.running()) << fresh.startError();
+    for (const char* line : {"START 20", "BOARD", "5,5,2", "DONE"}) fresh.send(line);
+    EXPECT_EQ(fresh.readLine(), "OK");
+    const std::optional<std::string> freshMove = fresh.readLine();
+    ASSERT_TRUE(m && freshMove);
+    EXPECT_EQ(std::to_string(m->first) + "," + std::to_string(m->second), *freshMove);
+    fresh.finish();
+}
+
 TEST_F(Commands, UnknownCommands) {
     for (const char* line : {"HELLO", "", "  START 20", "SWAP2BOARD"}) {
         send(line);

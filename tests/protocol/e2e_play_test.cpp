@@ -4,7 +4,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "e2e_fixture.h"
@@ -409,6 +411,54 @@ TEST_F(Play, ShortTurnLimitStillAnswers) {
     ASSERT_TRUE(m);
     std::printf("move after %lld ms with timeout_turn 1000\n", static_cast<long long>(ms));
     RecordProperty("move_ms", std::to_string(ms));
+}
+
+// ---- memory
+
+// What a tournament judge reads as the brain's memory: Private_Clean +
+// Private_Dirty of the process, in bytes; nothing where it cannot be read.
+std::optional<long long> privateBytes(pid_t pid) {
+    std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    if (!rollup) return std::nullopt;
+    long long kib = 0;
+    bool found = false;
+    for (std::string line; std::getline(rollup, line);) {
+        std::istringstream fields(line);
+        std::string name;
+        long long value = 0;
+        fields >> name >> value;
+        if (name == "Private_Clean:" || name == "Private_Dirty:") {
+            kib += value;
+            found = true;
+        }
+    }
+    if (!found) return std::nullopt;
+    return kib * 1024;
+}
+
+// The limit comes after START, as every manager sends it: START must not
+// have taken the tables already, and no reply may find the process above it.
+TEST_F(Play, PrivateMemoryStaysWithinTheLimitAfterEveryReply) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizer runtimes keep memory of their own";
+#endif
+    if (std::getenv("MORROW_BRAIN_COMMAND")) GTEST_SKIP() << "measured on the native brain only";
+    if (!privateBytes(brain.pid())) GTEST_SKIP() << "no /proc/PID/smaps_rollup here";
+
+    constexpr long long Limit = 40000000;
+    send("START 20");
+    EXPECT_EQ(reply(), "OK");
+    EXPECT_LT(*privateBytes(brain.pid()), 16ll << 20) << "START took memory for the tables";
+
+    send("INFO max_memory " + std::to_string(Limit));
+    sendBoard(BusyPosition);
+    ASSERT_TRUE(move(Millis{30000}));
+    EXPECT_LE(*privateBytes(brain.pid()), Limit) << "after the BOARD reply";
+    for (const char* turn : {"TURN 9,9", "TURN 9,10", "TURN 13,13"}) {
+        send(turn);
+        ASSERT_TRUE(move(Millis{30000}));
+        EXPECT_LE(*privateBytes(brain.pid()), Limit) << "after " << turn;
+    }
 }
 
 }  // namespace

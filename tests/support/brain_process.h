@@ -35,6 +35,7 @@ public:
     BrainProcess& operator=(const BrainProcess&) = delete;
 
     bool running() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     const std::string& startError() const { return startError_; }
 
     // Writes `line` and a "\n". False when the brain no longer reads.
