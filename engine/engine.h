@@ -148,6 +148,35 @@ int TakeBestCandidate(int* keys);
 void mergeSort(onemove* list, int low, int high);
 void merge(onemove* list, int low, int mid, int high);
 
+// ---------------------------------------------------------------- clock.cpp
+// What a turn may spend and what it has spent. The search asks outOfTime()
+// before every move it tries, vcf every 64 calls; once it says yes, `timeup`
+// is set and every node still running returns at its next step.
+
+// The engine's own cap on a turn, in milliseconds; negative lifts it.
+extern long long TimeLimitMs;
+// What the manager's clock allows this turn, already less the safety
+// margins: negative means no limit, 0 means one quick iteration and answer.
+extern long long ManagerLimitMs;
+// The limit in force during the current turn; negative: the clock is not read.
+extern long long ActiveLimitMs;
+extern long long start_t;  // when the turn began, in clockMs() milliseconds
+extern bool timeup;
+extern long long Nodes;  // alphabeta calls of the turn so far
+
+// Milliseconds of a monotonic clock; tests replace the source to cut a turn
+// at a chosen point.
+long long clockMs();
+extern long long (*ClockSource)();
+long long turnLimitMs();  // negative: no limit
+// Starts the turn's clock and counts; a quick turn (one whole iteration) is
+// never cut.
+void startTurnClock(bool quick);
+// The limit holds during the turn only.
+void stopTurnClock();
+// Reads the clock against the turn's limit (never when there is none).
+bool outOfTime();
+
 // ------------------------------------------------------------------ vcf.cpp
 
 extern cellpos vcfBestMove;
@@ -165,15 +194,8 @@ extern int MaxDepth;
 extern cellpos BestMove;
 extern bool HaveBestMove;  // keeps "no move yet" apart from the cell (0, 0)
 extern onemove maxDlastGMoves[CellCount];
-extern long long start_t;
-extern long long end_t;
-extern double total_t;
-extern bool timeup;
-extern long long Nodes;
 
 int alphabeta(int depth, int alpha, int beta, int side);
-// Reads the clock against the turn's limit (never when there is none).
-bool outOfTime();
 void clearRootMemory();
 
 // ----------------------------------------------------------------- turn.cpp
@@ -181,14 +203,6 @@ void clearRootMemory();
 extern int AiTurn;
 extern int MostDepth;
 extern cellpos resultpos;
-
-// The engine's own cap on a turn, in milliseconds; negative lifts it.
-extern long long TimeLimitMs;
-// What the manager's clock allows this turn, already less the safety
-// margins: negative means no limit, 0 means one quick iteration and answer.
-extern long long ManagerLimitMs;
-// The limit in force during the current turn; negative: the clock is not read.
-extern long long ActiveLimitMs;
 
 struct IterationStats {
     int depth;
@@ -201,9 +215,4 @@ struct IterationStats {
 extern IterationStats Iterations[4];
 extern int IterationCount;
 
-// Milliseconds of a monotonic clock; tests replace the source to cut a turn
-// at a chosen point.
-long long clockMs();
-extern long long (*ClockSource)();
-long long turnLimitMs();  // negative: no limit
 const cellpos& run();

@@ -4,18 +4,6 @@ int MaxDepth;
 cellpos BestMove;
 bool HaveBestMove;
 onemove maxDlastGMoves[CellCount];
-long long start_t;
-long long end_t;
-double total_t;
-bool timeup;
-long long Nodes;
-
-bool outOfTime() {
-    if (ActiveLimitMs < 0) return false;
-    end_t = clockMs();
-    total_t = static_cast<double>(end_t - start_t) / 1000.0;
-    return end_t - start_t > ActiveLimitMs;
-}
 
 namespace {
 

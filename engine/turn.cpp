@@ -1,34 +1,11 @@
-#include <chrono>
-
 #include "engine.h"
 
 int AiTurn;
 int MostDepth;
 cellpos resultpos;
 
-long long TimeLimitMs = 4500;
-long long ManagerLimitMs = -1;
-long long ActiveLimitMs = -1;
-
 IterationStats Iterations[4];
 int IterationCount;
-
-namespace {
-long long steadyClockMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-}  // namespace
-
-long long (*ClockSource)() = steadyClockMs;
-
-long long clockMs() { return ClockSource(); }
-
-long long turnLimitMs() {
-    long long limit = TimeLimitMs;
-    if (ManagerLimitMs > 0 && (limit < 0 || ManagerLimitMs < limit)) limit = ManagerLimitMs;
-    return limit;
-}
 
 namespace {
 
@@ -54,11 +31,9 @@ void fallBackToOrderedList() {
 }  // namespace
 
 const cellpos& run() {
-    start_t = clockMs();
-    timeup = false;
     // "Answer at once": one iteration, never cut.
     const bool quick = ManagerLimitMs == 0;
-    ActiveLimitMs = quick ? -1 : turnLimitMs();
+    startTurnClock(quick);
 
     clearRootMemory();
     init();
@@ -71,7 +46,6 @@ const cellpos& run() {
     HaveVcfBestMove = false;
     initRandomkey();
     nowhash = 0;
-    Nodes = 0;
     IterationCount = 0;
 
     // The move of the last iteration that ran to its end.
@@ -102,8 +76,7 @@ const cellpos& run() {
         ++MaxDepth;
     }
 
-    // The limit holds during the turn only.
-    ActiveLimitMs = -1;
+    stopTurnClock();
     resultpos = BestMove;
     return resultpos;
 }

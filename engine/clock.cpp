@@ -1,0 +1,41 @@
+#include <chrono>
+
+#include "engine.h"
+
+long long TimeLimitMs = 4500;
+long long ManagerLimitMs = -1;
+long long ActiveLimitMs = -1;
+long long start_t;
+bool timeup;
+long long Nodes;
+
+namespace {
+long long steadyClockMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+}  // namespace
+
+long long (*ClockSource)() = steadyClockMs;
+
+long long clockMs() { return ClockSource(); }
+
+long long turnLimitMs() {
+    long long limit = TimeLimitMs;
+    if (ManagerLimitMs > 0 && (limit < 0 || ManagerLimitMs < limit)) limit = ManagerLimitMs;
+    return limit;
+}
+
+void startTurnClock(bool quick) {
+    start_t = clockMs();
+    timeup = false;
+    Nodes = 0;
+    ActiveLimitMs = quick ? -1 : turnLimitMs();
+}
+
+void stopTurnClock() { ActiveLimitMs = -1; }
+
+bool outOfTime() {
+    if (ActiveLimitMs < 0) return false;
+    return clockMs() - start_t > ActiveLimitMs;
+}
