@@ -1,7 +1,10 @@
 #include "brain.h"
 
 #include "../engine/engine.h"
-#include "../protocol/protocol.h"
+#include "../protocol/board_size.h"
+#include "../protocol/output.h"
+
+static_assert(MaxBoardSize == BoardSize, "the protocol's board is the engine's");
 
 int myboard[MaxBoardSize][MaxBoardSize];
 
@@ -32,10 +35,6 @@ bool brain_init() {
         return false;
     }
     brain_clear();
-    // The tables are allocated by the first turn, once the game's INFO lines
-    // have come; only tables above a lowered limit go now.
-    HashBits = hash_bits_for_memory(info_max_memory);
-    shrinkHashTables();
     pipeOut("OK");
     return true;
 }
@@ -83,45 +82,3 @@ int brain_takeback(int x, int y) {
 }
 
 void brain_end() {}
-
-void brain_turn() {
-    const cellpos move = run();
-    if (isFree(move.x, move.y)) board[move.x][move.y] = MyStone;
-    do_mymove(move.x, move.y);
-}
-
-namespace {
-
-// What a turn may spend of an allowance: the allowance less a margin for
-// waking the worker, setting up the turn and writing the reply.
-long long lessSafetyMargin(long long allowanceMs) { return allowanceMs - (60 + allowanceMs / 16); }
-
-constexpr long long TimeLeftShare = 10;
-
-// What the process needs besides the two tables.
-constexpr long long ProcessReserveBytes = 16ll << 20;
-
-}  // namespace
-
-long long manager_time_limit_ms() {
-    if (info_timeout_turn <= 0) return 0;
-    long long limit = lessSafetyMargin(info_timeout_turn);
-    if (info_timeout_match > 0) {
-        const long long share = lessSafetyMargin(info_time_left / TimeLeftShare);
-        if (share < limit) limit = share;
-    }
-    return limit > 0 ? limit : 0;
-}
-
-int hash_bits_for_memory(long long max_memory) {
-    if (max_memory <= 0) return DefaultHashBits;
-    const long long budget = max_memory - ProcessReserveBytes;
-    int bits = DefaultHashBits;
-    while (bits >= MinHashBits && (2ll * static_cast<long long>(sizeof(hashentry)) << bits) > budget) --bits;
-    return bits;
-}
-
-void brain_prepare_turn() {
-    ManagerLimitMs = manager_time_limit_ms();
-    HashBits = hash_bits_for_memory(info_max_memory);
-}

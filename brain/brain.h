@@ -18,9 +18,3 @@ void brain_opponents(int x, int y);
 void brain_block(int x, int y);
 int brain_takeback(int x, int y);
 void brain_end();
-void brain_turn();
-
-// Passes what the manager allows (INFO) to the engine before a move is asked for.
-void brain_prepare_turn();
-long long manager_time_limit_ms();
-int hash_bits_for_memory(long long max_memory);

@@ -62,6 +62,7 @@ void start() {
     stop();
     if (!width) {
         width = height = 20;
+        fit_tables_to_memory();
         brain_init();
     }
 }
@@ -97,11 +98,12 @@ void announceBoard(bool valid, int w, int h, bool rectangular) {
     }
     width = w;
     height = h;
+    fit_tables_to_memory();
     if (!brain_init()) width = height = 0;
 }
 
 void requestMove() {
-    brain_prepare_turn();
+    prepare_turn();
     turn();
 }
 

@@ -2,15 +2,13 @@
 // line. The main thread reads and dispatches; a worker thread searches.
 #pragma once
 
-#include <cstddef>
-
+#include "board_size.h"
 #include "os.h"
+#include "output.h"
 
 constexpr int CommandBufferSize = 256;
 
 extern char cmd[CommandBufferSize];
-extern int width;
-extern int height;
 extern const char* infotext;
 extern int info_max_memory;
 extern int info_timeout_turn;
@@ -24,19 +22,6 @@ extern char dataFolder[CommandBufferSize];
 
 extern AutoResetEvent& event1;    // think now
 extern ManualResetEvent& event2;  // worker idle
-
-// ---- output.cpp
-// Writes one whole reply line, printf-style, and flushes it. Safe to call
-// from both threads: lines never interleave.
-int pipeOut(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
-// Where reply lines go (text without its "\n"); standard output by default.
-extern void (*ReplySink)(const char* text, std::size_t length);
-// Flushes what was written and ends the process with status 0.
-[[noreturn]] void exitProcess();
 
 // ---- parse.cpp
 const char* get_cmd_param(const char* name, const char* line);
@@ -62,6 +47,16 @@ bool do_command();
 // Reads and handles commands until END or end of input.
 void command_loop();
 
+// ---- turn_settings.cpp: what the INFO settings let a turn use.
+long long manager_time_limit_ms();
+int hash_bits_for_memory(long long max_memory);
+// Frees tables above what max_memory allows, before a game is announced.
+void fit_tables_to_memory();
+// Hands the settings to the engine before a move is asked for.
+void prepare_turn();
+
 // ---- worker.cpp
 void threadLoop();
 void startWorker();
+// Asks the turn driver for the move, places it, records it and writes it.
+void brain_turn();

@@ -1,7 +1,14 @@
 #include <thread>
 
 #include "../brain/brain.h"
+#include "../engine/engine.h"
 #include "protocol.h"
+
+void brain_turn() {
+    const cellpos move = run();
+    if (isFree(move.x, move.y)) board[move.x][move.y] = MyStone;
+    do_mymove(move.x, move.y);
+}
 
 void threadLoop() {
     for (;;) {

@@ -1,0 +1,16 @@
+// The reply writer: every reply line goes through it, from either thread.
+#pragma once
+
+#include <cstddef>
+
+// Writes one whole reply line, printf-style, and flushes it. Safe to call
+// from both threads: lines never interleave.
+int pipeOut(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+// Where reply lines go (text without its "\n"); standard output by default.
+extern void (*ReplySink)(const char* text, std::size_t length);
+// Flushes what was written and ends the process with status 0.
+[[noreturn]] void exitProcess();

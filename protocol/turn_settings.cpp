@@ -1,0 +1,48 @@
+// What the manager's INFO settings let a turn use. INFO is handled while
+// the worker thinks, so the settings reach the engine only here, on the
+// main thread, before a move is asked for.
+#include "../engine/engine.h"
+#include "protocol.h"
+
+namespace {
+
+// What a turn may spend of an allowance: the allowance less a margin for
+// waking the worker, setting up the turn and writing the reply.
+long long lessSafetyMargin(long long allowanceMs) { return allowanceMs - (60 + allowanceMs / 16); }
+
+constexpr long long TimeLeftShare = 10;
+
+// What the process needs besides the two tables.
+constexpr long long ProcessReserveBytes = 16ll << 20;
+
+}  // namespace
+
+long long manager_time_limit_ms() {
+    if (info_timeout_turn <= 0) return 0;
+    long long limit = lessSafetyMargin(info_timeout_turn);
+    if (info_timeout_match > 0) {
+        const long long share = lessSafetyMargin(info_time_left / TimeLeftShare);
+        if (share < limit) limit = share;
+    }
+    return limit > 0 ? limit : 0;
+}
+
+int hash_bits_for_memory(long long max_memory) {
+    if (max_memory <= 0) return DefaultHashBits;
+    const long long budget = max_memory - ProcessReserveBytes;
+    int bits = DefaultHashBits;
+    while (bits >= MinHashBits && (2ll * static_cast<long long>(sizeof(hashentry)) << bits) > budget) --bits;
+    return bits;
+}
+
+// The tables are allocated by the first turn, once the game's INFO lines
+// have come; only tables above a lowered limit go before that.
+void fit_tables_to_memory() {
+    HashBits = hash_bits_for_memory(info_max_memory);
+    shrinkHashTables();
+}
+
+void prepare_turn() {
+    ManagerLimitMs = manager_time_limit_ms();
+    HashBits = hash_bits_for_memory(info_max_memory);
+}

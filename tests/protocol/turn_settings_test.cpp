@@ -1,0 +1,88 @@
+// What the manager's INFO settings let a turn use.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "protocol/protocol.h"
+
+namespace {
+
+class ManagerLimits : public ::testing::Test {
+protected:
+    void SetUp() override { setInfo(30000, 1000000000, 1000000000); }
+    void TearDown() override { setInfo(30000, 1000000000, 1000000000); }
+    static void setInfo(int turn, int match, int left) {
+        info_timeout_turn = turn;
+        info_timeout_match = match;
+        info_time_left = left;
+    }
+};
+
+// Under the defaults the engine's own 4.5 s cap is what limits a turn.
+TEST_F(ManagerLimits, DefaultsLeaveTheEngineCap) { EXPECT_GE(manager_time_limit_ms(), 4500); }
+
+TEST_F(ManagerLimits, ZeroTurnTimeMeansAnswerAtOnce) {
+    setInfo(0, 1000000000, 1000000000);
+    EXPECT_EQ(manager_time_limit_ms(), 0);
+}
+
+TEST_F(ManagerLimits, TurnTimeIsKeptWithAMargin) {
+    setInfo(1000, 1000000000, 1000000000);
+    const long long limit = manager_time_limit_ms();
+    EXPECT_GT(limit, 0);
+    EXPECT_LT(limit, 1000);
+}
+
+TEST_F(ManagerLimits, LittleTimeLeftTakesOnlyAShare) {
+    setInfo(30000, 180000, 10000);
+    const long long limit = manager_time_limit_ms();
+    EXPECT_GT(limit, 0);
+    EXPECT_LT(limit, 10000 / 2);
+}
+
+TEST_F(ManagerLimits, NoTimeLeftMeansAnswerAtOnce) {
+    setInfo(30000, 180000, -500);
+    EXPECT_EQ(manager_time_limit_ms(), 0);
+    setInfo(30000, 180000, 0);
+    EXPECT_EQ(manager_time_limit_ms(), 0);
+}
+
+// Without a match limit the time left means nothing.
+TEST_F(ManagerLimits, NoMatchLimitIgnoresTimeLeft) {
+    setInfo(30000, 0, -500);
+    EXPECT_GE(manager_time_limit_ms(), 4500);
+    setInfo(30000, 0, 0);
+    EXPECT_GE(manager_time_limit_ms(), 4500);
+}
+
+TEST_F(ManagerLimits, LargestValuesDoNotOverflow) {
+    setInfo(INT_MAX, INT_MAX, INT_MAX);
+    EXPECT_GE(manager_time_limit_ms(), 4500);
+    setInfo(INT_MAX, 1000000000, 1000000000);
+    EXPECT_GE(manager_time_limit_ms(), 4500);
+    setInfo(30000, INT_MAX, INT_MAX);
+    EXPECT_GE(manager_time_limit_ms(), 4500);
+}
+
+TEST(HashMemory, NoLimitKeepsTheDefaultTables) {
+    EXPECT_EQ(hash_bits_for_memory(0), 22);
+    EXPECT_EQ(hash_bits_for_memory(-1), 22);
+    EXPECT_EQ(hash_bits_for_memory(INT_MAX), 22);
+    EXPECT_EQ(hash_bits_for_memory(1ll << 40), 22);
+}
+
+// Two tables of 16-byte entries must fit in what max_memory allows.
+TEST(HashMemory, SmallLimitsGetSmallerTables) {
+    int previous = 22;
+    for (long long mib : {512, 160, 100, 80, 64, 48, 40, 32, 24}) {
+        const long long bytes = mib << 20;
+        const int bits = hash_bits_for_memory(bytes);
+        EXPECT_LE(bits, previous) << mib << " MiB";
+        EXPECT_LE(2 * 16ll << bits, bytes) << mib << " MiB";
+        previous = bits;
+    }
+    EXPECT_LT(hash_bits_for_memory(80ll << 20), 22);
+    EXPECT_LT(hash_bits_for_memory(40ll << 20), hash_bits_for_memory(160ll << 20));
+}
+
+}  // namespace
