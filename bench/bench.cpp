@@ -4,17 +4,19 @@
 // does, never on the machine or its load, so two builds with the same
 // signature and the same moves searched the same trees.
 //
-//   morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only]
+//   morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only] [--depth N]
 //
 // Every position is also searched by the straightforward reference engine,
 // side by side: its time gives the speed ratio, and any move, root value or
 // node count that differs from the engine's fails the run. --engine-only
-// skips it.
+// skips it, and so does --depth, which deepens every turn to N plies
+// instead of 4 (the reference engine knows only 4).
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -37,7 +39,7 @@ struct Search {
     long long nodes;
     long long ms;
     int iterationCount;
-    IterationStats iterations[4];
+    IterationStats iterations[MaxSearchDepth];
 };
 
 struct Result {
@@ -126,7 +128,7 @@ std::uint64_t suiteDigest() {
 std::string cell(cellpos c) { return std::to_string(c.x) + "," + std::to_string(c.y); }
 
 void usage() {
-    std::fprintf(stderr, "usage: morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only]\n");
+    std::fprintf(stderr, "usage: morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only] [--depth N]\n");
 }
 
 // Tables allocated and their pages touched before the first position, as
@@ -227,6 +229,13 @@ int main(int argc, char** argv) {
             mode = Mode::Moves;
         } else if (std::strcmp(argv[i], "--engine-only") == 0) {
             withReference = false;
+        } else if (std::strcmp(argv[i], "--depth") == 0 && i + 1 < argc) {
+            DepthLimit = std::atoi(argv[++i]);
+            if (DepthLimit < 1 || DepthLimit > MaxSearchDepth) {
+                usage();
+                return 2;
+            }
+            withReference = withReference && DepthLimit == DefaultSearchDepth;
         } else {
             usage();
             return 2;

@@ -8,6 +8,8 @@ long long ActiveLimitMs = -1;
 long long start_t;
 bool timeup;
 long long Nodes;
+long long NodeLimit = 0;
+std::atomic<bool> StopRequested{false};
 
 namespace {
 long long steadyClockMs() {
@@ -35,7 +37,9 @@ void startTurnClock(bool quick) {
 
 void stopTurnClock() { ActiveLimitMs = -1; }
 
-bool outOfTime() {
+bool turnMustStop() {
+    if (NodeLimit > 0 && Nodes >= NodeLimit) return true;
+    if (StopRequested.load(std::memory_order_relaxed)) return true;
     if (ActiveLimitMs < 0) return false;
     return clockMs() - start_t > ActiveLimitMs;
 }

@@ -4,6 +4,7 @@
 // a search and nothing reads the protocol's state.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -149,9 +150,10 @@ void mergeSort(onemove* list, int low, int high);
 void merge(onemove* list, int low, int mid, int high);
 
 // ---------------------------------------------------------------- clock.cpp
-// What a turn may spend and what it has spent. The search asks outOfTime()
-// before every move it tries, vcf every 64 calls; once it says yes, `timeup`
-// is set and every node still running returns at its next step.
+// What a turn may spend and what it has spent. The search asks
+// turnMustStop() before every move it tries, vcf every 64 calls; once it
+// says yes, `timeup` is set and every node still running returns at its
+// next step. Time, nodes and a STOP all cut a turn the same way.
 
 // The engine's own cap on a turn, in milliseconds; negative lifts it.
 extern long long TimeLimitMs;
@@ -163,6 +165,11 @@ extern long long ActiveLimitMs;
 extern long long start_t;  // when the turn began, in clockMs() milliseconds
 extern bool timeup;
 extern long long Nodes;  // alphabeta calls of the turn so far
+// The turn stops once it has searched this many nodes; 0: no limit.
+extern long long NodeLimit;
+// Set from the main thread when the manager says STOP, cleared by it before
+// a move is asked for.
+extern std::atomic<bool> StopRequested;
 
 // Milliseconds of a monotonic clock; tests replace the source to cut a turn
 // at a chosen point.
@@ -174,8 +181,9 @@ long long turnLimitMs();  // negative: no limit
 void startTurnClock(bool quick);
 // The limit holds during the turn only.
 void stopTurnClock();
-// Reads the clock against the turn's limit (never when there is none).
-bool outOfTime();
+// True once the turn has spent its nodes, its time (the clock is not read
+// when there is no limit) or was told to stop.
+bool turnMustStop();
 
 // ------------------------------------------------------------------ vcf.cpp
 
@@ -200,8 +208,13 @@ void clearRootMemory();
 
 // ----------------------------------------------------------------- turn.cpp
 
+constexpr int DefaultSearchDepth = 4;
+constexpr int MaxSearchDepth = 20;
+
 extern int AiTurn;
 extern int MostDepth;
+// How deep a turn deepens, 1 .. MaxSearchDepth.
+extern int DepthLimit;
 extern cellpos resultpos;
 
 struct IterationStats {
@@ -212,7 +225,10 @@ struct IterationStats {
     bool complete;
     cellpos best;  // what the turn answers if it stops after this iteration
 };
-extern IterationStats Iterations[4];
+extern IterationStats Iterations[MaxSearchDepth];
 extern int IterationCount;
+// Called after every iteration with the turn's nodes and milliseconds so
+// far, on the thread that runs the turn; none when null.
+extern void (*IterationReport)(const IterationStats& iteration, long long turnNodes, long long turnMs);
 
 const cellpos& run();

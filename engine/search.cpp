@@ -63,7 +63,7 @@ int alphabeta(int depth, int alpha, int beta, int side) {
         int keys[CandidateKeyCount];
         CandidateKeys(side, keys);
         for (int cell; (cell = TakeBestCandidate(keys)) >= 0;) {
-            if (outOfTime()) {
+            if (turnMustStop()) {
                 timeup = true;
                 return alpha;
             }
@@ -86,7 +86,7 @@ int alphabeta(int depth, int alpha, int beta, int side) {
         for (int i = 0; i < CellCount; ++i) {
             const int x = list[i].x, y = list[i].y;
             if (x == -1 || y == -1 || !Candidate[x * BoardSize + y]) continue;
-            if (outOfTime()) {
+            if (turnMustStop()) {
                 timeup = true;
                 return alpha;
             }

@@ -2,10 +2,12 @@
 
 int AiTurn;
 int MostDepth;
+int DepthLimit = DefaultSearchDepth;
 cellpos resultpos;
 
-IterationStats Iterations[4];
+IterationStats Iterations[MaxSearchDepth];
 int IterationCount;
+void (*IterationReport)(const IterationStats& iteration, long long turnNodes, long long turnMs);
 
 namespace {
 
@@ -39,7 +41,7 @@ const cellpos& run() {
     init();
     AiTurn = MyStone;
     MaxDepth = 1;
-    MostDepth = 4;
+    MostDepth = DepthLimit < 1 ? 1 : DepthLimit > MaxSearchDepth ? MaxSearchDepth : DepthLimit;
     BestMove = {0, 0};
     HaveBestMove = false;
     vcfBestMove = {0, 0};
@@ -70,6 +72,7 @@ const cellpos& run() {
         }
         if (!HaveBestMove) fallBackToOrderedList();
         Iterations[IterationCount++] = {MaxDepth, value, Nodes - nodesBefore, ms, !timeup, BestMove};
+        if (IterationReport) IterationReport(Iterations[IterationCount - 1], Nodes, clockMs() - start_t);
         if (timeup || quick) break;
         completeMove = BestMove;
         haveCompleteMove = HaveBestMove;

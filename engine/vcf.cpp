@@ -9,18 +9,17 @@ namespace {
 
 constexpr int MaxVcfDepth = 6;
 
-// A VCF search reads the clock every so many calls, so that a board full of
-// threes cannot keep a turn past its limit; once the time is up every call
-// unwinds.
+// A VCF search asks every so many calls whether the turn must stop, so that
+// a board full of threes cannot keep a turn past its limit; once it must,
+// every call unwinds.
 constexpr int CallsBetweenClockReads = 64;
 int callsSinceClockRead;
 
 bool stopForTime() {
-    if (ActiveLimitMs < 0) return false;
     if (timeup) return true;
     if (++callsSinceClockRead < CallsBetweenClockReads) return false;
     callsSinceClockRead = 0;
-    if (outOfTime()) timeup = true;
+    if (turnMustStop()) timeup = true;
     return timeup;
 }
 

@@ -86,13 +86,18 @@ bool parseMoveLine(const char* text, std::size_t length, int& x, int& y) {
     return std::sscanf(line, "%d,%d%c", &x, &y, &tail) == 2;
 }
 
-// The worker writes only its move, perhaps after "ERROR my move [x,y]". The
-// main thread waits for it before touching the position, so reading the
-// size and myboard here is race-free.
+bool startsWith(const char* text, std::size_t length, const char* prefix) {
+    const std::size_t n = std::strlen(prefix);
+    return length >= n && std::memcmp(text, prefix, n) == 0;
+}
+
+// The worker writes only its move, perhaps after "ERROR my move [x,y]" or
+// the MESSAGE lines of show_detail. The main thread waits for it before
+// touching the position, so reading the size and myboard here is race-free.
 void checkReply(const char* text, std::size_t length) {
     const bool fromWorker = std::this_thread::get_id() != mainThread;
     if (echoReplies) std::fprintf(stderr, "%s %.*s\n", fromWorker ? "worker:" : "main:  ", static_cast<int>(length), text);
-    if (!fromWorker) return;
+    if (!fromWorker || startsWith(text, length, "MESSAGE depth ")) return;
     static constexpr char TakenCell[] = "ERROR my move";
     if (length >= sizeof TakenCell - 1 && std::memcmp(text, TakenCell, sizeof TakenCell - 1) == 0) {
         // On a full board no legal move exists; anything else is the engine's fault.
@@ -115,6 +120,9 @@ void resetToFreshProcess() {
     info_exact5 = 0;
     info_continuous = 0;
     info_renju = 0;
+    info_max_depth = 0;
+    info_max_node = 0;
+    info_show_detail = 0;
     dataFolder[0] = '\0';
     cmd[0] = '\0';
     for (auto& column : myboard)

@@ -18,6 +18,9 @@ int info_game_type = 1;
 int info_exact5 = 0;
 int info_continuous = 0;
 int info_renju = 0;
+int info_max_depth = 0;
+int info_max_node = 0;
+int info_show_detail = 0;
 char dataFolder[CommandBufferSize];
 
 // Never destroyed: the worker waits on them until the process ends, and a
@@ -81,7 +84,11 @@ void handleInfo(const char* text) {
         info_exact5 = rule & 1;
         info_continuous = (rule >> 1) & 1;
         info_renju = (rule >> 2) & 1;
+        if (info_exact5 || info_renju) pipeOut("MESSAGE Morrow plays free-style only: five or more in a row wins");
     }
+    if ((value = get_cmd_param("max_depth", text))) info_max_depth = parse_info_value(value);
+    if ((value = get_cmd_param("max_node", text))) info_max_node = parse_info_value(value);
+    if ((value = get_cmd_param("show_detail", text))) info_show_detail = parse_info_value(value);
     if ((value = get_cmd_param("folder", text))) {
         std::strncpy(dataFolder, value, CommandBufferSize - 1);
         dataFolder[CommandBufferSize - 1] = '\0';
@@ -179,6 +186,8 @@ bool do_command() {
             pipeOut("OK");
         else
             pipeOut("ERROR bad coordinates");
+    } else if (get_cmd_param("stop", cmd) || get_cmd_param("yxstop", cmd)) {
+        request_stop();
     } else {
         pipeOut("UNKNOWN command");
     }

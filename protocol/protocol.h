@@ -6,6 +6,8 @@
 #include "os.h"
 #include "output.h"
 
+struct IterationStats;
+
 constexpr int CommandBufferSize = 256;
 
 extern char cmd[CommandBufferSize];
@@ -18,6 +20,9 @@ extern int info_game_type;
 extern int info_exact5;
 extern int info_continuous;
 extern int info_renju;
+extern int info_max_depth;
+extern int info_max_node;
+extern int info_show_detail;
 extern char dataFolder[CommandBufferSize];
 
 extern AutoResetEvent& event1;    // think now
@@ -54,9 +59,16 @@ int hash_bits_for_memory(long long max_memory);
 void fit_tables_to_memory();
 // Hands the settings to the engine before a move is asked for.
 void prepare_turn();
+// STOP: a search in progress answers at its next step, without a wait.
+void request_stop();
+
+// The deepest iteration INFO max_depth asks for.
+int search_depth_for(int max_depth);
 
 // ---- worker.cpp
 void threadLoop();
 void startWorker();
 // Asks the turn driver for the move, places it, records it and writes it.
 void brain_turn();
+// INFO show_detail: one MESSAGE line per iteration.
+void report_iteration(const IterationStats& iteration, long long turnNodes, long long turnMs);

@@ -42,7 +42,21 @@ void fit_tables_to_memory() {
     shrinkHashTables();
 }
 
+int search_depth_for(int max_depth) {
+    if (max_depth <= 0) return DefaultSearchDepth;
+    return max_depth > MaxSearchDepth ? MaxSearchDepth : max_depth;
+}
+
 void prepare_turn() {
     ManagerLimitMs = manager_time_limit_ms();
     HashBits = hash_bits_for_memory(info_max_memory);
+    DepthLimit = search_depth_for(info_max_depth);
+    NodeLimit = info_max_node > 0 ? info_max_node : 0;
+    IterationReport = info_show_detail != 0 ? report_iteration : nullptr;
+    // A STOP that came while the worker was idle must not cut this turn.
+    StopRequested.store(false, std::memory_order_relaxed);
 }
+
+// An idle worker is told too: harmless, since the next move request clears
+// the flag before it wakes the worker.
+void request_stop() { StopRequested.store(true, std::memory_order_relaxed); }

@@ -42,6 +42,8 @@ protected:
         ClockSource = savedClock;
         TimeLimitMs = 4500;
         ManagerLimitMs = -1;
+        NodeLimit = 0;
+        DepthLimit = DefaultSearchDepth;
         HashAllocate = savedAllocate;
         releaseHashTables();
         EngineTest::TearDown();
@@ -155,6 +157,70 @@ TEST_F(Turn, CutShortAnswersWithAFullySearchedMove) {
     EXPECT_GT(cutsWithMove, 0);
     EXPECT_GT(cutsWithoutMove, 0);
     EXPECT_GT(cutsKeepingEarlierMove, 0);
+}
+
+// A node limit cuts the turn as the clock would, at the same point on every
+// machine: the answer follows the cut-turn rule, and the same limit gives the
+// same move and count again.
+TEST_F(Turn, NodeLimitCutsLikeTheClock) {
+    putLine(8, 8, 1, 1, "OXO");
+    putLine(9, 7, 0, 1, "X-O");
+    putLine(11, 6, 1, 0, "OX");
+    const BoardCopy stones = snapshot();
+    turnOn(stones);
+    const long long uncut = Nodes;
+
+    int cutsInLaterIterations = 0;
+    for (long long limit : {1ll, 20ll, uncut / 7, uncut / 3, uncut - 1}) {
+        NodeLimit = limit;
+        resetRandom();
+        const cellpos move = turnOn(stones);
+        ASSERT_TRUE(timeup) << "limit " << limit;
+        EXPECT_EQ(Nodes, limit) << "the turn must stop once it has searched the limit";
+        expectPlayable(move);
+        const IterationStats& last = Iterations[IterationCount - 1];
+        EXPECT_FALSE(last.complete);
+        EXPECT_EQ(last.best.x, move.x);
+        EXPECT_EQ(last.best.y, move.y);
+        cutsInLaterIterations += IterationCount > 1;
+
+        resetRandom();
+        const cellpos again = turnOn(stones);
+        EXPECT_EQ(again.x, move.x);
+        EXPECT_EQ(again.y, move.y);
+    }
+    EXPECT_GT(cutsInLaterIterations, 0);
+
+    NodeLimit = uncut;
+    resetRandom();
+    turnOn(stones);
+    EXPECT_FALSE(timeup) << "a limit the turn does not reach cuts nothing";
+}
+
+// Deeper turns repeat the first four iterations exactly and go on from there.
+TEST_F(Turn, DepthLimitAddsIterations) {
+    putLine(8, 8, 1, 1, "OXO");
+    putLine(9, 7, 0, 1, "X-O");
+    const BoardCopy stones = snapshot();
+    turnOn(stones);
+    ASSERT_EQ(IterationCount, DefaultSearchDepth);
+    IterationStats four[DefaultSearchDepth];
+    std::copy(Iterations, Iterations + DefaultSearchDepth, four);
+
+    for (int depth : {1, 6}) {
+        DepthLimit = depth;
+        resetRandom();
+        const cellpos move = turnOn(stones);
+        expectPlayable(move);
+        ASSERT_EQ(IterationCount, depth);
+        for (int i = 0; i < std::min(depth, DefaultSearchDepth); ++i) {
+            EXPECT_EQ(Iterations[i].value, four[i].value) << "depth " << depth << " iteration " << i + 1;
+            EXPECT_EQ(Iterations[i].nodes, four[i].nodes) << "depth " << depth << " iteration " << i + 1;
+        }
+        EXPECT_EQ(Iterations[depth - 1].depth, depth);
+        EXPECT_TRUE(Iterations[depth - 1].complete);
+        EXPECT_GT(Iterations[depth - 1].nodes, 0);
+    }
 }
 
 TEST_F(Turn, AnswerAtOnceIsOneWholeIteration) {

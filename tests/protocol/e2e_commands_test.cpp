@@ -105,14 +105,24 @@ TEST_F(Commands, RestartAndStartEmptyTheBoard) {
     EXPECT_EQ(reply(), "OK");
 }
 
-TEST_F(Commands, InfoIsNeverAnswered) {
+// INFO is answered only to say that a rule other than free-style is not
+// played: exact five (1) or renju (4), whatever other bits come with them.
+TEST_F(Commands, InfoIsAnsweredOnlyForARuleMorrowDoesNotPlay) {
     send("INFO timeout_turn 5000");
     send("INFO timeout_match 100000");
     send("INFO max_memory 83886080");
-    send("INFO rule 1");
+    send("INFO rule 0");
+    send("INFO rule 2");
+    send("INFO max_depth 6");
+    send("INFO max_node 5000");
+    send("INFO show_detail 0");
     send("INFO folder /tmp/morrow data");
     send("INFO evaluate 3,4");
     send("INFO");
+    for (const char* rule : {"INFO rule 1", "INFO rule 4", "INFO rule 5"}) {
+        send(rule);
+        EXPECT_EQ(reply(), "MESSAGE Morrow plays free-style only: five or more in a row wins") << rule;
+    }
     send("ABOUT");
     const std::string about = reply();
     EXPECT_EQ(about.rfind("name=\"Morrow\"", 0), 0u) << about;

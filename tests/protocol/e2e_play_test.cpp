@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "e2e_fixture.h"
 
@@ -411,6 +413,120 @@ TEST_F(Play, ShortTurnLimitStillAnswers) {
     ASSERT_TRUE(m);
     std::printf("move after %lld ms with timeout_turn 1000\n", static_cast<long long>(ms));
     RecordProperty("move_ms", std::to_string(ms));
+}
+
+// ---- extensions: max_depth, max_node, show_detail, STOP
+
+// The MESSAGE lines of one turn and its move.
+struct Detail {
+    std::vector<std::string> lines;
+    std::optional<Move> move;
+};
+
+Detail readDetail(BrainProcess& brain) {
+    Detail d;
+    for (;;) {
+        const std::optional<std::string> line = brain.readLine();
+        if (!line) return d;
+        if (line->rfind("MESSAGE ", 0) != 0) {
+            d.move = parseMove(*line);
+            EXPECT_TRUE(d.move) << "expected a move, got: " << *line;
+            return d;
+        }
+        d.lines.push_back(*line);
+    }
+}
+
+// "MESSAGE depth D value V nodes N time T ms best X,Y[ cut]", fields by name.
+std::string field(const std::string& line, const std::string& name) {
+    std::istringstream words(line);
+    for (std::string word; words >> word;)
+        if (word == name && words >> word) return word;
+    return "";
+}
+
+std::string withoutTime(const std::string& line) {
+    const std::size_t at = line.find(" time ");
+    return at == std::string::npos ? line : line.substr(0, at) + line.substr(line.find(" ms", at) + 3);
+}
+
+// A node limit makes a turn the same on every machine: another process
+// gives the same lines but for their times.
+TEST_F(Play, NodeLimitedTurnsAreRepeatable) {
+    BrainProcess other;
+    ASSERT_TRUE(other.running()) << other.startError();
+    Detail turns[2];
+    BrainProcess* brains[2] = {&brain, &other};
+    for (int i = 0; i < 2; ++i) {
+        for (const char* line : {"START 20", "INFO max_node 3000", "INFO show_detail 1", "BOARD"}) brains[i]->send(line);
+        for (const Stone& s : BusyPosition)
+            brains[i]->send(std::to_string(s.x) + "," + std::to_string(s.y) + "," + std::to_string(s.who));
+        brains[i]->send("DONE");
+        EXPECT_EQ(brains[i]->readLine(), "OK");
+        turns[i] = readDetail(*brains[i]);
+    }
+    other.finish();
+
+    ASSERT_TRUE(turns[0].move && turns[1].move);
+    EXPECT_EQ(*turns[0].move, *turns[1].move);
+    ASSERT_FALSE(turns[0].lines.empty());
+    ASSERT_EQ(turns[0].lines.size(), turns[1].lines.size());
+    for (std::size_t i = 0; i < turns[0].lines.size(); ++i)
+        EXPECT_EQ(withoutTime(turns[0].lines[i]), withoutTime(turns[1].lines[i]));
+    const std::string& last = turns[0].lines.back();
+    EXPECT_LE(std::stoll(field(last, "nodes")), 3000) << last;
+    EXPECT_EQ(field(last, "best"), cell(*turns[0].move)) << last;
+    EXPECT_EQ(last.substr(last.size() - 4), " cut") << last;
+}
+
+TEST_F(Play, MaxDepthDeepensTheTurnAndShowDetailReportsEachIteration) {
+    send("START 20");
+    EXPECT_EQ(reply(), "OK");
+    send("INFO max_depth 5");
+    send("INFO show_detail 1");
+    sendBoard({{0, 0, 2}});
+    const Detail d = readDetail(brain);
+    ASSERT_EQ(d.lines.size(), 5u);
+    for (int depth = 1; depth <= 5; ++depth) {
+        const std::string& line = d.lines[static_cast<std::size_t>(depth - 1)];
+        EXPECT_EQ(line.rfind("MESSAGE depth " + std::to_string(depth) + " value ", 0), 0u) << line;
+        EXPECT_NE(line.find(" ms best "), std::string::npos) << line;
+        EXPECT_NE(line.substr(line.size() - 4), " cut") << line;
+    }
+    ASSERT_TRUE(d.move);
+    EXPECT_EQ(field(d.lines.back(), "best"), cell(*d.move));
+
+    send("INFO show_detail 0");
+    send("TURN 5,5");
+    ASSERT_TRUE(move());
+}
+
+// STOP cuts the turn at its next step, well before the 4.5 s cap; while
+// Morrow is idle it writes nothing and does not cut the next turn.
+TEST_F(Play, StopAnswersAtOnceAndIsForgottenWhenIdle) {
+    send("START 20");
+    EXPECT_EQ(reply(), "OK");
+    send("INFO max_depth 20");
+    send("INFO show_detail 1");
+    sendBoard(BusyPosition);
+    const std::string first = reply();
+    EXPECT_EQ(first.rfind("MESSAGE depth 1 ", 0), 0u) << first;
+    send("YXSTOP");
+    const Detail d = readDetail(brain);
+    ASSERT_TRUE(d.move);
+    ASSERT_FALSE(d.lines.empty());
+    const std::string& last = d.lines.back();
+    EXPECT_EQ(last.substr(last.size() - 4), " cut") << last;
+    EXPECT_LT(std::stoll(field(last, "time")), 4500) << last;
+
+    send("STOP");
+    send("YXSTOP");
+    expectSilence();
+    send("INFO max_depth 2");
+    send("TURN 9,9");
+    const Detail next = readDetail(brain);
+    ASSERT_EQ(next.lines.size(), 2u);
+    EXPECT_NE(next.lines.back().substr(next.lines.back().size() - 4), " cut") << next.lines.back();
 }
 
 // ---- memory
