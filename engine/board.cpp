@@ -13,7 +13,6 @@ std::uint64_t nowhash;
 
 bool Closed[BoardSize][BoardSize];
 bool DeadFive[FiveWindowCount];
-bool DeadSix[SixWindowCount];
 
 int Sum5[FiveWindowCount];
 int Tally[2][5];
@@ -54,6 +53,7 @@ struct SixSlot {
     short place;
 };
 constexpr int MaxSixPerCell = 24;
+static_assert(MaxSixPerCell == 4 * 6, "a cell lies in at most six six-cell windows per direction");
 SixSlot Point2Six[BoardSize][BoardSize][MaxSixPerCell];
 int SixCount[BoardSize][BoardSize];
 int MidSum6[SixWindowCount];  // sum of the four middle cells
@@ -219,7 +219,6 @@ void init() {
             Six2Point[s][m] = {cx, cy};
             dead = dead || Closed[cx][cy];
         }
-        DeadSix[s] = dead;
         // Dead six-cell windows never form an open three: leave them out.
         if (!dead)
             for (int m = 0; m < 6; ++m) {
@@ -245,6 +244,23 @@ void init() {
 
 namespace {
 
+// Stones reach the board in three ways, each keeping a different part of
+// the line state right:
+// - full (MakeMove, unMakeMove): everything - board, nowhash, Win and
+//   FiveCount, the window sums, tallies, threat sets and ordering totals of
+//   both sides, the open threes and the near counts and candidates. Every
+//   reader may rely on it.
+// - leaf (MakeLeafMove, unMakeLeafMove): board, nowhash, Win and FiveCount,
+//   the window sums, the tallies and the open threes - what check_over, the
+//   table and evaluate read at a node with no depth left. The threat sets,
+//   the ordering totals and the candidates describe the board without the
+//   leaf's stone until it is taken back, so nothing may order moves, look
+//   for fours or run vcf while it stands.
+// - trial (setTrialStone, vcf only): board, the window sums, and the
+//   attacker's threes and four tally; not even nowhash or Win. vcf reads
+//   nothing else and takes every trial back before it returns, after which
+//   the untouched parts are right again.
+//
 // Places (sign +1) or removes (sign -1) a stone of `side` on (x, y).
 template <int Sign, bool Leaf>
 void moveStone(int x, int y, int side) {

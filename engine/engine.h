@@ -16,6 +16,16 @@ constexpr int FiveWindowCount = 1152;
 constexpr int SixWindowCount = 1050;
 constexpr int MaxWindowsPerCell = 20;
 
+// Windows of `length` cells: each start from which the line stays on the
+// grid, in the four directions.
+constexpr int windowCount(int length) {
+    const int starts = BoardSize - length + 1;
+    return 2 * BoardSize * starts + 2 * starts * starts;
+}
+static_assert(FiveWindowCount == windowCount(5) && SixWindowCount == windowCount(6),
+              "the window counts follow from BoardSize");
+static_assert(MaxWindowsPerCell == 4 * 5, "a cell lies in at most five five-cell windows per direction");
+
 // Stone codes on `board`. A window sum a - 400*b tells both counts at once.
 constexpr int MyStone = 1;
 constexpr int OpponentStone = -400;
@@ -45,7 +55,6 @@ extern std::uint64_t nowhash;
 // dead for both sides, like a window that would run off the 20 x 20 grid.
 extern bool Closed[BoardSize][BoardSize];
 extern bool DeadFive[FiveWindowCount];
-extern bool DeadSix[SixWindowCount];
 
 inline int sideIndex(int side) { return side == MyStone ? 0 : 1; }
 inline int otherSide(int side) { return -side - 399; }
@@ -61,6 +70,7 @@ bool check_over();
 // board, like `Win`, until the stones are replayed.
 
 constexpr int WindowWords = (FiveWindowCount + 63) / 64;
+static_assert(WindowWords <= 32, "ThreeWords has one bit per word of ThreeSet");
 
 extern int Sum5[FiveWindowCount];  // board sum over each five-cell window
 // Live windows holding exactly n (1..4) stones of side index k and no other
@@ -111,7 +121,8 @@ extern hashentry* hashp[2];
 extern std::uint64_t HashMask;
 // log2 of the entries wanted per table; lowered to fit a memory limit.
 extern int HashBits;
-// Zeroing allocator of the tables; tests replace it to make it fail.
+// Zeroing allocator of the tables (released with free); tests replace it
+// to make it fail.
 extern void* (*HashAllocate)(std::size_t count, std::size_t size);
 
 // The key generator: 15-bit results, never reseeded during play.
@@ -127,10 +138,16 @@ void releaseHashTables();
 // Frees tables larger than HashBits allows, so that a lower memory limit
 // holds at once; the next turn allocates the tables it wants.
 void shrinkHashTables();
+// The table of the side to move, at the slot of the position on the board
+// (nowhash): an entry belongs to the position it was stored at, and `key`
+// is only compared and stored. The search always passes nowhash as `key`,
+// so the slot is also the key's; the tests hold the two functions to the
+// position's slot, and no caller needs another.
 int lookupHashValue(int side, std::uint64_t key, int depth);
-// Starts fetching the entry a lookup of `key` will read.
-void prefetchHashEntry(int side, std::uint64_t key);
 void putinHashValue(int side, std::uint64_t key, int value, int depth);
+// Starts fetching the entry that a lookup will read once the position's
+// key is `key`: a child's, before its move is made.
+void prefetchHashEntry(int side, std::uint64_t key);
 
 // ------------------------------------------------------------- evaluate.cpp
 

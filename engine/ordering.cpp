@@ -11,6 +11,7 @@ constexpr int DefenceFourWeight = 500;
 // Sorting value * 512 + cell index, highest first, gives value descending
 // and, among equal values, cell index descending: the merge sort's order.
 constexpr int IndexBits = 9;
+static_assert(CellCount <= 1 << IndexBits, "a cell index fits below the value");
 
 inline int cellValue(int own, int opp, int cell) {
     const int attack = LineTotal[own][cell] + AttackFourWeight * FourTotal[own][cell];

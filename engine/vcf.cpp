@@ -26,7 +26,12 @@ bool stopForTime() {
 using WindowSet = std::uint64_t[WindowWords];
 
 // Per cell: the windows through it, and the windows with at least one cell
-// within five rows and five columns of it.
+// within five rows and five columns of it. Built from Win2Point at the first
+// vcf call, which always comes after init() has laid the windows out; the
+// windows never change after that (closed cells only make some of them dead,
+// and dead windows never hold a three or a four), so the table stays valid
+// for the life of the process: 113 KiB that a process which never searches
+// does not pay for.
 struct CellWindowTables {
     WindowSet through[CellCount];
     WindowSet near[CellCount];
@@ -59,12 +64,27 @@ bool near(cellpos cell, int lastX, int lastY) {
 
 // What a try (the attacker's four on `four`, the defender's block on
 // `block`) comes to, worked out from the window sums before the stones are
-// written: most tries are settled here and never touch the board.
+// written: most tries are settled here and never touch the board. Each
+// answer is what writing the two stones and calling vcf(depth + 1) would
+// give, found without doing it:
+// - BlockMakesFour: the block turns a three of the defender into a four.
+//   The caller reacts as the search does to that block: a first try sets
+//   the skip flag, a second try ends the call with false.
+// - Fails: the deeper call would return false. It is past the depth limit,
+//   or it has no four and no three near enough to try.
+// - Wins: the deeper call would return true at once, since the four move
+//   left the attacker a four that the block does not touch. The attacker
+//   had no four before (the call would have returned already), so any four
+//   after the move runs through `four`.
+// - Search: only the deeper call can tell; write the stones and make it.
+// A window through both cells holds a stone of each side and counts for
+// nobody, so every test below leaves such windows out.
 enum class Try { BlockMakesFour, Fails, Wins, Search };
 
-// `fourShift` and `blockShift` are what the stones of the first try add to
-// the windows through each cell when they still stand (0 otherwise): the
-// judgement is always about the board without them.
+// `fourShift` and `blockShift` are what the first try's stones add to the
+// windows through each cell while they still stand (0 when they do not):
+// the judgement is always about the board without them. Windows through
+// neither cell are the same either way.
 Try judgeTry(cellpos four, cellpos block, int k, int depth, int fourShift = 0, int blockShift = 0) {
     const CellWindowTables& tables = cellWindows();
     const int fourCell = cellIndex(four), blockCell = cellIndex(block);
@@ -132,7 +152,14 @@ void recordFirstMove(int depth, cellpos move) {
 
 bool hasFour(int side) { return Tally[sideIndex(side)][4] > 0; }
 
+// The trial stones go through setTrialStone, which keeps the window sums,
+// the attacker's threes and his four count right, and nothing else: vcf
+// reads nothing else, and every trial is taken back before the call returns.
 bool vcf(int depth, int side, int lastX, int lastY) {
+    // Once a three is refused its first try (its test cell is not near the
+    // last four, or the block would make a defender's four), no later three
+    // of this call gets one either; second tries never look at the flag.
+    // This pruning is part of what the search finds, so it is kept exactly.
     bool skipFirstTries = false;
     if (depth > MaxVcfDepth) return false;
     if (depth == 0) callsSinceClockRead = 0;
@@ -157,7 +184,10 @@ bool vcf(int depth, int side, int lastX, int lastY) {
                 if (board[c.x][c.y] == 0) empty[found++] = c;
             const cellpos e0 = empty[0], e1 = empty[1];
 
-            // Side 1 tests its second empty cell, side -400 its first.
+            // The locality test of a first try looks at the second empty cell
+            // for side 1 and at the first for side -400. The asymmetry is
+            // the search's own rule, not a slip: which lines are found, and
+            // so which moves are played, depends on it.
             const cellpos testCell = side == MyStone ? e1 : e0;
             if (local && !near(testCell, lastX, lastY)) skipFirstTries = true;
 

@@ -12,17 +12,20 @@ constexpr int CommandBufferSize = 256;
 
 extern char cmd[CommandBufferSize];
 extern const char* infotext;
+// INFO settings. turn_settings.cpp hands them to the engine.
 extern int info_max_memory;
 extern int info_timeout_turn;
 extern int info_timeout_match;
 extern int info_time_left;
+extern int info_max_depth;
+extern int info_max_node;
+extern int info_show_detail;
+// Stored only: Morrow plays one game type, free-style, and reads no files.
+// An exact-five or renju rule is answered with a MESSAGE when it comes.
 extern int info_game_type;
 extern int info_exact5;
 extern int info_continuous;
 extern int info_renju;
-extern int info_max_depth;
-extern int info_max_node;
-extern int info_show_detail;
 extern char dataFolder[CommandBufferSize];
 
 extern AutoResetEvent& event1;    // think now

@@ -11,8 +11,8 @@
 #    passes its own build/ so nothing is built twice);
 # 4. plays a few sessions through both executables and requires the same
 #    bytes, no "\r" and exit status 0;
-# 5. runs the end-to-end tests (ctest -L e2e, else morrow-e2e-tests) against
-#    the .exe through MORROW_BRAIN_COMMAND;
+# 5. runs the end-to-end tests (ctest -L e2e) against the .exe through
+#    MORROW_BRAIN_COMMAND;
 # 6. plays every benchmark position on both executables and requires the
 #    same replies (tools/compare-moves.sh).
 # Wine gets a fresh prefix in a temporary folder, removed at the end.
@@ -158,30 +158,18 @@ done
 
 # ---- 5. end-to-end tests against the .exe
 e2eCount=$(ctest --test-dir "$linuxBuild" -N -L e2e | sed -n 's/^Total Tests: //p')
-e2eBinary=$(find "$linuxBuild" -type f -name morrow-e2e-tests -perm -u+x | head -n 1)
+((${e2eCount:-0} > 0)) || fail "no test in $linuxBuild carries the label e2e"
 t=$(now_ms)
-if ((${e2eCount:-0} > 0)); then
-    step "end-to-end tests ($e2eCount, ctest -L e2e) against the .exe"
-    MORROW_BRAIN_COMMAND=$brainCommand ctest --test-dir "$linuxBuild" -L e2e --output-on-failure
-elif [[ -n $e2eBinary ]]; then
-    step "end-to-end tests ($e2eBinary; no test carries the label e2e) against the .exe"
-    MORROW_BRAIN_COMMAND=$brainCommand "$e2eBinary"
-else
-    step "no end-to-end tests in $linuxBuild yet; the sessions above stand in"
-fi
+step "end-to-end tests ($e2eCount, ctest -L e2e) against the .exe"
+MORROW_BRAIN_COMMAND=$brainCommand ctest --test-dir "$linuxBuild" -L e2e --output-on-failure
 e2eMs=$(($(now_ms) - t))
 
 # ---- 6. same moves on the benchmark positions
 positions=$work/positions.txt
-if [[ -f $root/bench/positions.cpp ]]; then
-    step "benchmark positions: Linux and Windows must answer alike"
-    "${CXX:-c++}" -std=c++20 -O2 -I"$root" -o "$work/dump-positions" \
-        "$root/tools/dump-positions.cpp" "$root/bench/positions.cpp" "$linuxBuild/libmorrow.a" -pthread
-    "$work/dump-positions" >"$positions"
-else
-    step "no benchmark suite yet: Linux and Windows must answer alike on tools/compare-positions.txt"
-    cp "$root/tools/compare-positions.txt" "$positions"
-fi
+step "benchmark positions: Linux and Windows must answer alike"
+"${CXX:-c++}" -std=c++20 -O2 -I"$root" -o "$work/dump-positions" \
+    "$root/tools/dump-positions.cpp" "$root/bench/positions.cpp" "$linuxBuild/libmorrow.a" -pthread
+"$work/dump-positions" >"$positions"
 t=$(now_ms)
 "$root/tools/compare-moves.sh" "$positions" "$linux" "$brainCommand"
 compareMs=$(($(now_ms) - t))
