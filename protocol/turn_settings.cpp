@@ -49,7 +49,7 @@ int search_depth_for(int max_depth) {
 
 void prepare_turn() {
     ManagerLimitMs = manager_time_limit_ms();
-    HashBits = hash_bits_for_memory(info_max_memory);
+    fit_tables_to_memory();
     DepthLimit = search_depth_for(info_max_depth);
     NodeLimit = info_max_node > 0 ? info_max_node : 0;
     IterationReport = info_show_detail != 0 ? report_iteration : nullptr;
