@@ -4,13 +4,15 @@
 // does, never on the machine or its load, so two builds with the same
 // signature and the same moves searched the same trees.
 //
-//   morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only] [--depth N]
+//   morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only] [--depth N] [--rule N]
 //
 // Every position is also searched by the straightforward reference engine,
 // side by side: its time gives the speed ratio, and any move, root value or
 // node count that differs from the engine's fails the run. --engine-only
 // skips it, and so does --depth, which deepens every turn to N plies
-// instead of 4 (the reference engine knows only 4).
+// instead of 4 (the reference engine knows only 4), and --rule, which plays
+// the positions under INFO rule N (1 exact five, 4 renju, 8 caro) instead of
+// free-style.
 
 #include <algorithm>
 #include <chrono>
@@ -128,7 +130,7 @@ std::uint64_t suiteDigest() {
 std::string cell(cellpos c) { return std::to_string(c.x) + "," + std::to_string(c.y); }
 
 void usage() {
-    std::fprintf(stderr, "usage: morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only] [--depth N]\n");
+    std::fprintf(stderr, "usage: morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only] [--depth N] [--rule N]\n");
 }
 
 // Tables allocated and their pages touched before the first position, as
@@ -236,6 +238,9 @@ int main(int argc, char** argv) {
                 return 2;
             }
             withReference = withReference && DepthLimit == DefaultSearchDepth;
+        } else if (std::strcmp(argv[i], "--rule") == 0 && i + 1 < argc) {
+            Rule = ruleFromInfo(std::atoi(argv[++i]));
+            withReference = withReference && Rule == GameRule::FreeStyle;
         } else {
             usage();
             return 2;

@@ -26,6 +26,9 @@ int NearCount[CellCount];
 int Candidate[CellCount];
 int LiveWindows[CellCount][MaxWindowsPerCell];
 int LiveCount[CellCount];
+const int* FlankStone[FiveWindowCount][2];
+int FlankedWindows[CellCount][MaxFlankedWindows];
+int FlankedCount[CellCount];
 
 namespace {
 
@@ -58,6 +61,16 @@ SixSlot Point2Six[BoardSize][BoardSize][MaxSixPerCell];
 int SixCount[BoardSize][BoardSize];
 int MidSum6[SixWindowCount];  // sum of the four middle cells
 unsigned char OpenThreeFlags[SixWindowCount];  // bit k: an open three of side index k
+
+// For the other rules: the two five-cell windows inside each six-cell window,
+// and per cell the live six-cell windows through it or just beyond an end,
+// whose five-cell windows a stone there can bar.
+int Six2Five[SixWindowCount][2];
+constexpr int MaxSixNearCell = 4 * 8;
+short SixNearCell[CellCount][MaxSixNearCell];
+int SixNearCount[CellCount];
+// What an off-grid flank reads.
+constexpr int NoStone = 0;
 
 // What a window sum holds: k * 8 + n for n (1..4) stones of side index k and
 // nothing else; -1 for an empty window, a five or both colours.
@@ -110,9 +123,16 @@ void applyClass(int w, int cls, int dir) {
 // leaf's stone is taken back.
 void applyLeafClass(int cls, int dir) { Tally[cls >> 3][cls & 7] += dir; }
 
-template <bool Leaf>
+// Under the other rules a window that can never win counts for nobody.
+inline int ruledClassOf(int w, int sum) {
+    const int cls = classOf(sum);
+    return cls >= 0 && windowBarred(cls >> 3, w) ? -1 : cls;
+}
+
+template <bool Leaf, bool Ruled>
 void changeWindow(int w, int oldSum, int newSum) {
-    const int before = classOf(oldSum), after = classOf(newSum);
+    const int before = Ruled ? ruledClassOf(w, oldSum) : classOf(oldSum);
+    const int after = Ruled ? ruledClassOf(w, newSum) : classOf(newSum);
     if (before == after) return;
     if constexpr (Leaf) {
         if (before >= 0) applyLeafClass(before, -1);
@@ -149,6 +169,32 @@ void updateSixWindows(int x, int y, int delta) {
         const int end0 = board[first.x][first.y], end5 = board[last.x][last.y];
         const int flags = (mid == 3 && end0 != OpponentStone && end5 != OpponentStone ? 1 : 0) |
                           (mid == -1200 && end0 != MyStone && end5 != MyStone ? 2 : 0);
+        if (flags != old) {
+            OpenThreeCount[0] += (flags & 1) - (old & 1);
+            OpenThreeCount[1] += ((flags >> 1) & 1) - ((old >> 1) & 1);
+            OpenThreeFlags[s] = static_cast<unsigned char>(flags);
+        }
+    }
+}
+
+// Under the other rules an open three also needs both of its five-cell
+// windows able to win, which stones just beyond them can change.
+void updateRuledSixWindows(int x, int y, int delta) {
+    for (int i = 0; i < SixCount[x][y]; ++i) {
+        const int place = Point2Six[x][y][i].place;
+        if (place != 0 && place != 5) MidSum6[Point2Six[x][y][i].window] += delta;
+    }
+    const int cell = x * BoardSize + y;
+    for (int i = 0; i < SixNearCount[cell]; ++i) {
+        const int s = SixNearCell[cell][i];
+        const int mid = MidSum6[s];
+        const int old = OpenThreeFlags[s];
+        if (mid != 3 && mid != -1200 && old == 0) continue;
+        const cellpos first = Six2Point[s][0], last = Six2Point[s][5];
+        const int end0 = board[first.x][first.y], end5 = board[last.x][last.y];
+        const auto open = [s](int k) { return !windowBarred(k, Six2Five[s][0]) && !windowBarred(k, Six2Five[s][1]); };
+        const int flags = (mid == 3 && end0 != OpponentStone && end5 != OpponentStone && open(0) ? 1 : 0) |
+                          (mid == -1200 && end0 != MyStone && end5 != MyStone && open(1) ? 2 : 0);
         if (flags != old) {
             OpenThreeCount[0] += (flags & 1) - (old & 1);
             OpenThreeCount[1] += ((flags >> 1) & 1) - ((old >> 1) & 1);
@@ -201,6 +247,22 @@ void init() {
         ++w;
     });
 
+    fillZero(FlankedCount);
+    for (int window = 0; window < FiveWindowCount; ++window) {
+        const cellpos first = Win2Point[window][0], last = Win2Point[window][4];
+        const int dx = (last.x - first.x) / 4, dy = (last.y - first.y) / 4;
+        const cellpos ends[2] = {{first.x - dx, first.y - dy}, {last.x + dx, last.y + dy}};
+        for (int e = 0; e < 2; ++e) {
+            const cellpos c = ends[e];
+            const bool onGrid = c.x >= 0 && c.x < BoardSize && c.y >= 0 && c.y < BoardSize;
+            FlankStone[window][e] = onGrid ? &board[c.x][c.y] : &NoStone;
+            if (onGrid) {
+                const int cell = c.x * BoardSize + c.y;
+                FlankedWindows[cell][FlankedCount[cell]++] = window;
+            }
+        }
+    }
+
     fillZero(LiveCount);
     for (int cell = 0; cell < CellCount; ++cell) {
         const int cx = cell / BoardSize, cy = cell % BoardSize;
@@ -211,6 +273,7 @@ void init() {
     }
 
     fillZero(SixCount);
+    fillZero(SixNearCount);
     int s = 0;
     forEachWindow(6, [&s](int x0, int y0, int dx, int dy) {
         bool dead = false;
@@ -219,12 +282,28 @@ void init() {
             Six2Point[s][m] = {cx, cy};
             dead = dead || Closed[cx][cy];
         }
+        for (int half = 0; half < 2; ++half) {
+            const int cx = x0 + half * dx, cy = y0 + half * dy;
+            for (int slot = 0; slot < PointCount[cx][cy]; ++slot) {
+                const int w = Point2Win[cx][cy][slot];
+                if (Win2Point[w][0].x == cx && Win2Point[w][0].y == cy && Win2Point[w][1].x == cx + dx &&
+                    Win2Point[w][1].y == cy + dy)
+                    Six2Five[s][half] = w;
+            }
+        }
         // Dead six-cell windows never form an open three: leave them out.
-        if (!dead)
+        if (!dead) {
             for (int m = 0; m < 6; ++m) {
                 const int cx = x0 + m * dx, cy = y0 + m * dy;
                 Point2Six[cx][cy][SixCount[cx][cy]++] = {static_cast<short>(s), static_cast<short>(m)};
             }
+            for (int m = -1; m <= 6; ++m) {
+                const int cx = x0 + m * dx, cy = y0 + m * dy;
+                if (cx < 0 || cx >= BoardSize || cy < 0 || cy >= BoardSize) continue;
+                const int cell = cx * BoardSize + cy;
+                SixNearCell[cell][SixNearCount[cell]++] = static_cast<short>(s);
+            }
+        }
         ++s;
     });
 
@@ -262,8 +341,45 @@ namespace {
 //   the untouched parts are right again.
 //
 // Places (sign +1) or removes (sign -1) a stone of `side` on (x, y).
-template <int Sign, bool Leaf>
+//
+// Under the other rules (Ruled) a stone also changes what the windows
+// ending just beside it can still become; they are read before the stone
+// is written and settled after.
+struct FlankedState {
+    signed char cls;
+    bool five[2];
+};
+
+inline FlankedState flankedState(int w) {
+    return {static_cast<signed char>(ruledClassOf(w, Sum5[w])),
+            {Win[0][w] == 5 && !windowBarred(0, w), Win[1][w] == 5 && !windowBarred(1, w)}};
+}
+
+template <bool Leaf>
+void settleFlankedWindows(int cell, const FlankedState* before) {
+    for (int i = 0; i < FlankedCount[cell]; ++i) {
+        const int w = FlankedWindows[cell][i];
+        if (DeadFive[w]) continue;
+        const FlankedState after = flankedState(w);
+        for (int k = 0; k < 2; ++k) FiveCount[k] += after.five[k] - before[i].five[k];
+        if (after.cls == before[i].cls) continue;
+        if constexpr (Leaf) {
+            if (before[i].cls >= 0) applyLeafClass(before[i].cls, -1);
+            if (after.cls >= 0) applyLeafClass(after.cls, +1);
+        } else {
+            if (before[i].cls >= 0) applyClass(w, before[i].cls, -1);
+            if (after.cls >= 0) applyClass(w, after.cls, +1);
+        }
+    }
+}
+
+template <int Sign, bool Leaf, bool Ruled>
 void moveStone(int x, int y, int side) {
+    [[maybe_unused]] const int cell = x * BoardSize + y;
+    [[maybe_unused]] FlankedState flanked[MaxFlankedWindows];
+    if constexpr (Ruled)
+        for (int i = 0; i < FlankedCount[cell]; ++i) flanked[i] = flankedState(FlankedWindows[cell][i]);
+
     board[x][y] = Sign > 0 ? side : 0;
     const int k = sideIndex(side);
     nowhash ^= randomkey[x][y][k];
@@ -271,43 +387,81 @@ void moveStone(int x, int y, int side) {
     for (int slot = 0; slot < MaxWindowsPerCell; ++slot) {
         const int w = Point2Win[x][y][slot];
         if (w == -1) break;
+        // Only a five that can win ends the game; the window's ends are not
+        // this cell, so the stone leaves its barring as it was.
         if constexpr (Sign > 0) {
-            if (++Win[k][w] == 5) ++FiveCount[k];
+            if (++Win[k][w] == 5 && (!Ruled || !windowBarred(k, w))) ++FiveCount[k];
         } else {
-            if (Win[k][w]-- == 5) --FiveCount[k];
+            if (Win[k][w]-- == 5 && (!Ruled || !windowBarred(k, w))) --FiveCount[k];
         }
         const int oldSum = Sum5[w];
         Sum5[w] = oldSum + delta;
-        if (!DeadFive[w]) changeWindow<Leaf>(w, oldSum, oldSum + delta);
+        if (!DeadFive[w]) changeWindow<Leaf, Ruled>(w, oldSum, oldSum + delta);
     }
-    updateSixWindows(x, y, delta);
+    if constexpr (Ruled) {
+        settleFlankedWindows<Leaf>(cell, flanked);
+        updateRuledSixWindows(x, y, delta);
+    } else {
+        updateSixWindows(x, y, delta);
+    }
     if constexpr (!Leaf) updateNear(x, y, Sign);
 }
 
 }  // namespace
 
-void MakeMove(int x, int y, int side) { moveStone<+1, false>(x, y, side); }
-void unMakeMove(int x, int y, int side) { moveStone<-1, false>(x, y, side); }
-void MakeLeafMove(int x, int y, int side) { moveStone<+1, true>(x, y, side); }
-void unMakeLeafMove(int x, int y, int side) { moveStone<-1, true>(x, y, side); }
+template <bool Ruled> void MakeMove(int x, int y, int side) { moveStone<+1, false, Ruled>(x, y, side); }
+template <bool Ruled> void unMakeMove(int x, int y, int side) { moveStone<-1, false, Ruled>(x, y, side); }
+template <bool Ruled> void MakeLeafMove(int x, int y, int side) { moveStone<+1, true, Ruled>(x, y, side); }
+template <bool Ruled> void unMakeLeafMove(int x, int y, int side) { moveStone<-1, true, Ruled>(x, y, side); }
 
+template <bool Ruled>
 void setTrialStone(int x, int y, int code, int attacker) {
     const int cell = x * BoardSize + y;
+    const unsigned char* threat = Threats.of[attacker] - MinWindowSum;
+    // Under the other rules the windows just beyond the cell may change
+    // what they can become for the attacker.
+    [[maybe_unused]] unsigned char flanked[MaxFlankedWindows];
+    if constexpr (Ruled)
+        for (int i = 0; i < FlankedCount[cell]; ++i) {
+            const int w = FlankedWindows[cell][i];
+            flanked[i] = DeadFive[w] || windowBarred(attacker, w) ? 0 : threat[Sum5[w]];
+        }
     const int delta = code - board[x][y];
     board[x][y] = code;
-    const unsigned char* threat = Threats.of[attacker] - MinWindowSum;
     int fours = Tally[attacker][4];
     for (const int *w = LiveWindows[cell], *end = w + LiveCount[cell]; w != end; ++w) {
         const int oldSum = Sum5[*w], newSum = oldSum + delta;
         Sum5[*w] = newSum;
+        if (Ruled && windowBarred(attacker, *w)) continue;
         const int before = threat[oldSum], after = threat[newSum];
         if (before == after) continue;
         if (before == 1) removeThree(attacker, *w);
         if (after == 1) addThree(attacker, *w);
         fours += (after == 2) - (before == 2);
     }
+    if constexpr (Ruled)
+        for (int i = 0; i < FlankedCount[cell]; ++i) {
+            const int w = FlankedWindows[cell][i];
+            const int before = flanked[i];
+            const int after = DeadFive[w] || windowBarred(attacker, w) ? 0 : threat[Sum5[w]];
+            if (before == after) continue;
+            if (before == 1) removeThree(attacker, w);
+            if (after == 1) addThree(attacker, w);
+            fours += (after == 2) - (before == 2);
+        }
     Tally[attacker][4] = fours;
 }
+
+template void MakeMove<false>(int, int, int);
+template void MakeMove<true>(int, int, int);
+template void unMakeMove<false>(int, int, int);
+template void unMakeMove<true>(int, int, int);
+template void MakeLeafMove<false>(int, int, int);
+template void MakeLeafMove<true>(int, int, int);
+template void unMakeLeafMove<false>(int, int, int);
+template void unMakeLeafMove<true>(int, int, int);
+template void setTrialStone<false>(int, int, int, int);
+template void setTrialStone<true>(int, int, int, int);
 
 bool check_over() { return FiveCount[0] + FiveCount[1] > 0; }
 

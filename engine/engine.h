@@ -60,8 +60,10 @@ inline int sideIndex(int side) { return side == MyStone ? 0 : 1; }
 inline int otherSide(int side) { return -side - 399; }
 
 void init();
-void MakeMove(int x, int y, int side);
-void unMakeMove(int x, int y, int side);
+// Ruled: the instantiation for every rule but free-style (rules.cpp); the
+// free-style search never pays for what the other rules need to know.
+template <bool Ruled = false> void MakeMove(int x, int y, int side);
+template <bool Ruled = false> void unMakeMove(int x, int y, int side);
 bool check_over();
 
 // ---- Incremental line state, kept by MakeMove / unMakeMove (and, for the
@@ -88,8 +90,8 @@ extern int Candidate[CellCount];                   // 1: empty, open, a stone ne
 
 // MakeMove and unMakeMove for a child that is only evaluated: they keep
 // what evaluate and check_over read and leave the rest alone.
-void MakeLeafMove(int x, int y, int side);
-void unMakeLeafMove(int x, int y, int side);
+template <bool Ruled = false> void MakeLeafMove(int x, int y, int side);
+template <bool Ruled = false> void unMakeLeafMove(int x, int y, int side);
 
 extern int LiveWindows[CellCount][MaxWindowsPerCell];  // the live windows through a cell
 extern int LiveCount[CellCount];
@@ -97,12 +99,60 @@ extern int LiveCount[CellCount];
 // Writes a trial stone (or 0) straight into `board`, keeping the window sums
 // and the attacker's threes and fours in step (side index `attacker`); the
 // rest is left alone and is right again once vcf has undone every trial.
-void setTrialStone(int x, int y, int code, int attacker);
+template <bool Ruled = false> void setTrialStone(int x, int y, int code, int attacker);
 
 // Closes every cell outside width x height and opens every cell inside it
 // (blocks included). The dead-window flags follow at the next init().
 void openPlayingArea(int width, int height);
 void setCellClosed(int x, int y, bool closed);
+
+// ---------------------------------------------------------------- rules.cpp
+// The rule of the game. Free-style is the engine's own; every other rule
+// plays through the Ruled instantiation of the line state and the search,
+// which reads the per-side settings below.
+
+enum class GameRule { FreeStyle, ExactFive, Renju, Caro };
+extern GameRule Rule;
+// Per side index: only exactly five in a row wins (exact five for both
+// sides, renju for black).
+extern bool ExactFiveFor[2];
+// Caro: exactly five with an opponent stone just beyond each end wins nothing.
+extern bool BlockedFiveLoses;
+// The side index whose double threes, double fours and overlines are fouls
+// (renju black); -1 when nobody's are.
+extern int FoulSide;
+
+// What the bits of INFO rule ask for: renju over caro over exact five.
+GameRule ruleFromInfo(int bits);
+// Sets the turn's per-side settings; blackIndex is the side index of the
+// side that moved first.
+void setGameRule(GameRule rule, int blackIndex);
+
+// What lies just beyond each end of a five-cell window: a board cell, or a
+// cell that always reads 0 off the grid. Laid out by init().
+extern const int* FlankStone[FiveWindowCount][2];
+constexpr int MaxFlankedWindows = 8;
+extern int FlankedWindows[CellCount][MaxFlankedWindows];  // windows a cell lies just beyond
+extern int FlankedCount[CellCount];
+
+// True when side index k can never win with a five in window w, whatever
+// comes inside it: an own stone beyond an end makes any five there an
+// overline, and under caro two opponent stones beyond its ends block it.
+inline bool windowBarred(int k, int w) {
+    const int a = *FlankStone[w][0], b = *FlankStone[w][1];
+    const int own = k == 0 ? MyStone : OpponentStone;
+    if (ExactFiveFor[k] && (a == own || b == own)) return true;
+    const int opp = otherSide(own);
+    return BlockedFiveLoses && a == opp && b == opp;
+}
+
+enum class Foul { None, DoubleThree, DoubleFour, Overline };
+// What a stone of the fouling side on the empty cell (x, y) would be, read
+// from `board`; a move that makes exactly five is no double three or double
+// four, but an overline in another line still makes it a foul.
+Foul foulAt(int x, int y);
+// True when `side` may not play the empty cell (x, y) under the turn's rule.
+bool isFoul(int x, int y, int side);
 
 // ----------------------------------------------------------------- hash.cpp
 
@@ -151,7 +201,7 @@ void prefetchHashEntry(int side, std::uint64_t key);
 
 // ------------------------------------------------------------- evaluate.cpp
 
-int evaluate(int side);
+template <bool Ruled = false> int evaluate(int side);
 
 // ------------------------------------------------------------- ordering.cpp
 
@@ -210,6 +260,13 @@ extern bool HaveVcfBestMove;
 bool hasFour(int side);
 bool vcf(int depth, int side, int lastX, int lastY);
 
+// ----------------------------------------------------------- vcf_ruled.cpp
+// VCF under every rule but free-style: each four is played out on the board
+// (the window sums alone cannot tell a four from a line that would overrun),
+// a foul is never a four of the attacker, and a block the defender may not
+// play wins.
+bool ruledVcf(int depth, int side, int lastX, int lastY);
+
 // --------------------------------------------------------------- search.cpp
 
 constexpr int WinScore = 20000;
@@ -220,7 +277,7 @@ extern cellpos BestMove;
 extern bool HaveBestMove;  // keeps "no move yet" apart from the cell (0, 0)
 extern onemove maxDlastGMoves[CellCount];
 
-int alphabeta(int depth, int alpha, int beta, int side);
+template <bool Ruled = false> int alphabeta(int depth, int alpha, int beta, int side);
 void clearRootMemory();
 
 // ----------------------------------------------------------------- turn.cpp

@@ -2,6 +2,7 @@
 
 // Reads the incremental line state instead of rescanning the board; the
 // early returns come in the same order as a full scan would find them.
+template <bool Ruled>
 int evaluate(int side) {
     const int own = sideIndex(side), opp = 1 - own;
 
@@ -10,8 +11,8 @@ int evaluate(int side) {
         if (FiveCount[opp] == 0) return WinScore;
         if (FiveCount[own] == 0) return -WinScore;
         for (int w = 0; w < FiveWindowCount; ++w) {
-            if (Win[own][w] == 5) return WinScore;
-            if (Win[opp][w] == 5) return -WinScore;
+            if (Win[own][w] == 5 && (!Ruled || !windowBarred(own, w))) return WinScore;
+            if (Win[opp][w] == 5 && (!Ruled || !windowBarred(opp, w))) return -WinScore;
         }
     }
 
@@ -26,3 +27,6 @@ int evaluate(int side) {
     return 20 * (ownTally[1] - oppTally[1]) + 80 * (ownTally[2] - oppTally[2]) +
            300 * (ownTally[3] - oppTally[3]) - 900 * oppTally[4];
 }
+
+template int evaluate<false>(int side);
+template int evaluate<true>(int side);

@@ -9,19 +9,27 @@ namespace {
 
 // Plays the move, searches the child and takes the move back. A child with
 // no depth left is only evaluated, so it does without the ordering state.
+template <bool Ruled>
 int searchChild(int x, int y, int depth, int alpha, int beta, int side) {
     const int opponent = otherSide(side);
     prefetchHashEntry(opponent, nowhash ^ randomkey[x][y][sideIndex(side)]);
     if (depth == 1) {
-        MakeLeafMove(x, y, side);
-        const int v = -alphabeta(0, -beta, -alpha, opponent);
-        unMakeLeafMove(x, y, side);
+        MakeLeafMove<Ruled>(x, y, side);
+        const int v = -alphabeta<Ruled>(0, -beta, -alpha, opponent);
+        unMakeLeafMove<Ruled>(x, y, side);
         return v;
     }
-    MakeMove(x, y, side);
-    const int v = -alphabeta(depth - 1, -beta, -alpha, opponent);
-    unMakeMove(x, y, side);
+    MakeMove<Ruled>(x, y, side);
+    const int v = -alphabeta<Ruled>(depth - 1, -beta, -alpha, opponent);
+    unMakeMove<Ruled>(x, y, side);
     return v;
+}
+
+// Renju black never tries a foul; under every other rule nothing is one.
+template <bool Ruled>
+bool mayNotPlay([[maybe_unused]] int x, [[maybe_unused]] int y, [[maybe_unused]] int side) {
+    if constexpr (Ruled) return isFoul(x, y, side);
+    return false;
 }
 
 }  // namespace
@@ -30,23 +38,24 @@ void clearRootMemory() {
     for (onemove& m : maxDlastGMoves) m = {-1, -1, UnfilledValue};
 }
 
+template <bool Ruled>
 int alphabeta(int depth, int alpha, int beta, int side) {
     ++Nodes;
     if (check_over()) {
-        const int v = evaluate(side);
+        const int v = evaluate<Ruled>(side);
         putinHashValue(side, nowhash, v, depth);
         return v;
     }
     const int stored = lookupHashValue(side, nowhash, depth);
     if (stored != HashMiss) return stored;
     if (depth <= 0) {
-        const int v = evaluate(side);
+        const int v = evaluate<Ruled>(side);
         putinHashValue(side, nowhash, v, depth);
         return v;
     }
 
     const bool root = depth == MaxDepth;
-    const bool forcedWin = !hasFour(otherSide(side)) && vcf(0, side, -1, -1);
+    const bool forcedWin = !hasFour(otherSide(side)) && (Ruled ? ruledVcf(0, side, -1, -1) : vcf(0, side, -1, -1));
     // A VCF search cut by the clock proves nothing.
     if (timeup) return alpha;
     if (forcedWin) {
@@ -67,7 +76,9 @@ int alphabeta(int depth, int alpha, int beta, int side) {
                 timeup = true;
                 return alpha;
             }
-            const int v = searchChild(cell / BoardSize, cell % BoardSize, depth, alpha, beta, side);
+            const int x = cell / BoardSize, y = cell % BoardSize;
+            if (mayNotPlay<Ruled>(x, y, side)) continue;
+            const int v = searchChild<Ruled>(x, y, depth, alpha, beta, side);
             // An interrupted child's value is partial: it must not count.
             if (timeup) return alpha;
             if (v > alpha) alpha = v;
@@ -90,7 +101,8 @@ int alphabeta(int depth, int alpha, int beta, int side) {
                 timeup = true;
                 return alpha;
             }
-            const int v = searchChild(x, y, depth, alpha, beta, side);
+            if (mayNotPlay<Ruled>(x, y, side)) continue;
+            const int v = searchChild<Ruled>(x, y, depth, alpha, beta, side);
             if (timeup) return alpha;
             maxDlastGMoves[i] = {x, y, v};
             if (v > alpha) {
@@ -104,3 +116,6 @@ int alphabeta(int depth, int alpha, int beta, int side) {
     putinHashValue(side, nowhash, alpha, depth);
     return alpha;
 }
+
+template int alphabeta<false>(int depth, int alpha, int beta, int side);
+template int alphabeta<true>(int depth, int alpha, int beta, int side);

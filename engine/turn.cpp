@@ -11,10 +11,11 @@ void (*IterationReport)(const IterationStats& iteration, long long turnNodes, lo
 
 namespace {
 
+template <bool Ruled>
 void replayStones() {
     for (int x = 0; x < BoardSize; ++x)
         for (int y = 0; y < BoardSize; ++y)
-            if (board[x][y] != 0) MakeMove(x, y, board[x][y]);
+            if (board[x][y] != 0) MakeMove<Ruled>(x, y, board[x][y]);
 }
 
 // The first cell of the ordered list that may be played, however far down.
@@ -22,12 +23,24 @@ void fallBackToOrderedList() {
     onemove list[CellCount];
     SortMoves(AiTurn, list);
     for (const onemove& m : list) {
-        if (board[m.x][m.y] == 0 && !Closed[m.x][m.y]) {
+        if (board[m.x][m.y] == 0 && !Closed[m.x][m.y] && !isFoul(m.x, m.y, AiTurn)) {
             BestMove = {m.x, m.y};
             HaveBestMove = true;
             return;
         }
     }
+}
+
+// Black is the side that moved first: Morrow is black when it has as many
+// stones as its opponent.
+int blackSideIndex() {
+    int own = 0, opponent = 0;
+    for (const auto& column : board)
+        for (const int stone : column) {
+            own += stone == MyStone;
+            opponent += stone == OpponentStone;
+        }
+    return own == opponent ? sideIndex(MyStone) : sideIndex(OpponentStone);
 }
 
 }  // namespace
@@ -50,18 +63,22 @@ const cellpos& run() {
     nowhash = 0;
     IterationCount = 0;
 
+    setGameRule(Rule, blackSideIndex());
+    const bool ruled = Rule != GameRule::FreeStyle;
+
     // The move of the last iteration that ran to its end.
     cellpos completeMove{0, 0};
     bool haveCompleteMove = false;
     while (MaxDepth <= MostDepth) {
         init();
-        replayStones();
+        if (ruled) replayStones<true>(); else replayStones<false>();
         BestMove = {0, 0};
         HaveBestMove = false;
 
         const long long nodesBefore = Nodes;
         const long long startedAt = clockMs();
-        const int value = alphabeta(MaxDepth, -WinScore, WinScore, AiTurn);
+        const int value = ruled ? alphabeta<true>(MaxDepth, -WinScore, WinScore, AiTurn)
+                                : alphabeta(MaxDepth, -WinScore, WinScore, AiTurn);
         const long long ms = clockMs() - startedAt;
 
         // A cut iteration that finished no root move knows less than the

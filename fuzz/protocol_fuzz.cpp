@@ -120,6 +120,7 @@ void resetToFreshProcess() {
     info_exact5 = 0;
     info_continuous = 0;
     info_renju = 0;
+    info_rule = 0;
     info_max_depth = 0;
     info_max_node = 0;
     info_show_detail = 0;

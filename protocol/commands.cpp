@@ -18,6 +18,7 @@ int info_game_type = 1;
 int info_exact5 = 0;
 int info_continuous = 0;
 int info_renju = 0;
+int info_rule = 0;
 int info_max_depth = 0;
 int info_max_node = 0;
 int info_show_detail = 0;
@@ -81,10 +82,12 @@ void handleInfo(const char* text) {
     if ((value = get_cmd_param("game_type", text))) info_game_type = parse_info_value(value);
     if ((value = get_cmd_param("rule", text))) {
         const int rule = parse_info_value(value);
+        info_rule = rule;
         info_exact5 = rule & 1;
         info_continuous = (rule >> 1) & 1;
         info_renju = (rule >> 2) & 1;
-        if (info_exact5 || info_renju) pipeOut("MESSAGE Morrow plays free-style only: five or more in a row wins");
+        if (rule & ~KnownRuleBits)
+            pipeOut("MESSAGE Morrow knows the rule bits 1, 2, 4 and 8 only: the others change nothing");
     }
     if ((value = get_cmd_param("max_depth", text))) info_max_depth = parse_info_value(value);
     if ((value = get_cmd_param("max_node", text))) info_max_node = parse_info_value(value);

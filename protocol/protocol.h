@@ -20,8 +20,11 @@ extern int info_time_left;
 extern int info_max_depth;
 extern int info_max_node;
 extern int info_show_detail;
-// Stored only: Morrow plays one game type, free-style, and reads no files.
-// An exact-five or renju rule is answered with a MESSAGE when it comes.
+// The rule bits: 1 exact five, 2 continuous game (the manager's business),
+// 4 renju, 8 caro; the last value before a move request is played.
+extern int info_rule;
+constexpr int KnownRuleBits = 1 | 2 | 4 | 8;
+// Stored only: Morrow plays one game type and reads no files.
 extern int info_game_type;
 extern int info_exact5;
 extern int info_continuous;

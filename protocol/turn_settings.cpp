@@ -51,6 +51,7 @@ void prepare_turn() {
     ManagerLimitMs = manager_time_limit_ms();
     fit_tables_to_memory();
     DepthLimit = search_depth_for(info_max_depth);
+    Rule = ruleFromInfo(info_rule);
     NodeLimit = info_max_node > 0 ? info_max_node : 0;
     IterationReport = info_show_detail != 0 ? report_iteration : nullptr;
     // A STOP that came while the worker was idle must not cut this turn.

@@ -24,7 +24,7 @@ protected:
         info_timeout_match = 1000000000;
         info_time_left = 1000000000;
         info_game_type = 1;
-        info_exact5 = info_continuous = info_renju = 0;
+        info_exact5 = info_continuous = info_renju = info_rule = 0;
         dataFolder[0] = '\0';
     }
     void TearDown() override {

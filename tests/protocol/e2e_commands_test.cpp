@@ -111,17 +111,18 @@ TEST_F(Commands, InfoIsAnsweredOnlyForARuleMorrowDoesNotPlay) {
     send("INFO timeout_turn 5000");
     send("INFO timeout_match 100000");
     send("INFO max_memory 83886080");
-    send("INFO rule 0");
-    send("INFO rule 2");
+    for (const char* rule : {"INFO rule 0", "INFO rule 1", "INFO rule 2", "INFO rule 4", "INFO rule 5", "INFO rule 8",
+                             "INFO rule 15"})
+        send(rule);
     send("INFO max_depth 6");
     send("INFO max_node 5000");
     send("INFO show_detail 0");
     send("INFO folder /tmp/morrow data");
     send("INFO evaluate 3,4");
     send("INFO");
-    for (const char* rule : {"INFO rule 1", "INFO rule 4", "INFO rule 5"}) {
+    for (const char* rule : {"INFO rule 16", "INFO rule 20"}) {
         send(rule);
-        EXPECT_EQ(reply(), "MESSAGE Morrow plays free-style only: five or more in a row wins") << rule;
+        EXPECT_EQ(reply(), "MESSAGE Morrow knows the rule bits 1, 2, 4 and 8 only: the others change nothing") << rule;
     }
     send("ABOUT");
     const std::string about = reply();
