@@ -463,6 +463,19 @@ template void unMakeLeafMove<true>(int, int, int);
 template void setTrialStone<false>(int, int, int, int);
 template void setTrialStone<true>(int, int, int, int);
 
+bool hasPlayableOpenThree(int k) {
+    const int side = k == 0 ? MyStone : OpponentStone;
+    for (int s = 0; s < SixWindowCount; ++s) {
+        if (!(OpenThreeFlags[s] >> k & 1)) continue;
+        // The one empty middle cell makes the straight four.
+        for (int m = 1; m <= 4; ++m) {
+            const cellpos c = Six2Point[s][m];
+            if (board[c.x][c.y] == 0 && !isFoul(c.x, c.y, side)) return true;
+        }
+    }
+    return false;
+}
+
 bool check_over() { return FiveCount[0] + FiveCount[1] > 0; }
 
 void openPlayingArea(int width, int height) {

@@ -65,6 +65,8 @@ void init();
 template <bool Ruled = false> void MakeMove(int x, int y, int side);
 template <bool Ruled = false> void unMakeMove(int x, int y, int side);
 bool check_over();
+// Side index k has an open three whose straight-four cell it may play.
+bool hasPlayableOpenThree(int k);
 
 // ---- Incremental line state, kept by MakeMove / unMakeMove (and, for the
 // threes and fours, by the trial stones of vcf) so that no window sum has to

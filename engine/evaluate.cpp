@@ -19,8 +19,10 @@ int evaluate(int side) {
     // A four of the side to move becomes five on this move.
     if (Tally[own][4] > 0) return WinScore;
 
-    // An open three wins unless the opponent has a four to play first.
-    if (Tally[opp][4] == 0 && OpenThreeCount[own] > 0) return WinScore;
+    // An open three wins unless the opponent has a four to play first (and,
+    // for renju black, unless its straight four would be a foul).
+    if (Tally[opp][4] == 0 && OpenThreeCount[own] > 0 && (!Ruled || own != FoulSide || hasPlayableOpenThree(own)))
+        return WinScore;
 
     const int* ownTally = Tally[own];
     const int* oppTally = Tally[opp];
