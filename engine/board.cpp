@@ -377,8 +377,12 @@ template <int Sign, bool Leaf, bool Ruled>
 void moveStone(int x, int y, int side) {
     [[maybe_unused]] const int cell = x * BoardSize + y;
     [[maybe_unused]] FlankedState flanked[MaxFlankedWindows];
+    // A stone beyond a window's end bars it for its own side under exact
+    // five, for the other side under caro, and for nobody else.
+    [[maybe_unused]] const bool bars = Ruled && (ExactFiveFor[sideIndex(side)] || BlockedFiveLoses);
     if constexpr (Ruled)
-        for (int i = 0; i < FlankedCount[cell]; ++i) flanked[i] = flankedState(FlankedWindows[cell][i]);
+        if (bars)
+            for (int i = 0; i < FlankedCount[cell]; ++i) flanked[i] = flankedState(FlankedWindows[cell][i]);
 
     board[x][y] = Sign > 0 ? side : 0;
     const int k = sideIndex(side);
@@ -399,7 +403,7 @@ void moveStone(int x, int y, int side) {
         if (!DeadFive[w]) changeWindow<Leaf, Ruled>(w, oldSum, oldSum + delta);
     }
     if constexpr (Ruled) {
-        settleFlankedWindows<Leaf>(cell, flanked);
+        if (bars) settleFlankedWindows<Leaf>(cell, flanked);
         updateRuledSixWindows(x, y, delta);
     } else {
         updateSixWindows(x, y, delta);
@@ -421,8 +425,11 @@ void setTrialStone(int x, int y, int code, int attacker) {
     // Under the other rules the windows just beyond the cell may change
     // what they can become for the attacker.
     [[maybe_unused]] unsigned char flanked[MaxFlankedWindows];
+    [[maybe_unused]] const bool attackersStone = code == (attacker == 0 ? MyStone : OpponentStone) ||
+                                                 board[x][y] == (attacker == 0 ? MyStone : OpponentStone);
+    [[maybe_unused]] const bool bars = Ruled && (attackersStone ? ExactFiveFor[attacker] : BlockedFiveLoses);
     if constexpr (Ruled)
-        for (int i = 0; i < FlankedCount[cell]; ++i) {
+        for (int i = 0; bars && i < FlankedCount[cell]; ++i) {
             const int w = FlankedWindows[cell][i];
             flanked[i] = DeadFive[w] || windowBarred(attacker, w) ? 0 : threat[Sum5[w]];
         }
@@ -440,7 +447,7 @@ void setTrialStone(int x, int y, int code, int attacker) {
         fours += (after == 2) - (before == 2);
     }
     if constexpr (Ruled)
-        for (int i = 0; i < FlankedCount[cell]; ++i) {
+        for (int i = 0; bars && i < FlankedCount[cell]; ++i) {
             const int w = FlankedWindows[cell][i];
             const int before = flanked[i];
             const int after = DeadFive[w] || windowBarred(attacker, w) ? 0 : threat[Sum5[w]];
