@@ -4,7 +4,7 @@
 // does, never on the machine or its load, so two builds with the same
 // signature and the same moves searched the same trees.
 //
-//   morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only] [--depth N] [--rule N]
+//   morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only] [--depth N] [--rule N] [--deep-ms N]
 //
 // Every position is also searched by the straightforward reference engine,
 // side by side: its time gives the speed ratio, and any move, root value or
@@ -12,7 +12,8 @@
 // skips it, and so does --depth, which deepens every turn to N plies
 // instead of 4 (the reference engine knows only 4), and --rule, which plays
 // the positions under INFO rule N (1 exact five, 4 renju, 8 caro) instead of
-// free-style.
+// free-style, and --deep-ms, which gives every position a deep turn of N
+// milliseconds (deep mode) and reports the depth it reached.
 
 #include <algorithm>
 #include <chrono>
@@ -130,7 +131,7 @@ std::uint64_t suiteDigest() {
 std::string cell(cellpos c) { return std::to_string(c.x) + "," + std::to_string(c.y); }
 
 void usage() {
-    std::fprintf(stderr, "usage: morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only] [--depth N] [--rule N]\n");
+    std::fprintf(stderr, "usage: morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only] [--depth N] [--rule N] [--deep-ms N]\n");
 }
 
 // Tables allocated and their pages touched before the first position, as
@@ -238,6 +239,11 @@ int main(int argc, char** argv) {
                 return 2;
             }
             withReference = withReference && DepthLimit == DefaultSearchDepth;
+        } else if (std::strcmp(argv[i], "--deep-ms") == 0 && i + 1 < argc) {
+            const long long ms = std::atoll(argv[++i]);
+            DeepTurnBudget = {ms, ms};
+            DepthLimit = MaxSearchDepth;
+            withReference = false;
         } else if (std::strcmp(argv[i], "--rule") == 0 && i + 1 < argc) {
             Rule = ruleFromInfo(std::atoi(argv[++i]));
             withReference = withReference && Rule == GameRule::FreeStyle;

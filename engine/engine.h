@@ -308,3 +308,36 @@ extern int IterationCount;
 extern void (*IterationReport)(const IterationStats& iteration, long long turnNodes, long long turnMs);
 
 const cellpos& run();
+
+// ------------------------------------------------------------ time_plan.cpp
+// What a deep turn may spend. softMs is what it aims at (more when its best
+// move keeps changing); hardMs cuts it wherever it is. hardMs 0 means
+// "answer at once", -1 no limit.
+struct DeepBudget {
+    long long softMs;
+    long long hardMs;
+};
+
+struct TurnClock {
+    bool given;             // any of the three came by INFO
+    long long timeoutTurn;  // ms, 0: answer at once
+    long long timeoutMatch; // ms, 0: no match clock
+    long long timeLeft;     // ms of the match clock left; 2147483647: unlimited
+    int stonesOnBoard;
+};
+
+// What an allowance leaves after the margin for waking the worker, setting
+// up the turn and writing the reply.
+long long lessSafetyMargin(long long allowanceMs);
+DeepBudget planDeepTurn(const TurnClock& clock);
+
+// ---------------------------------------------------------- deep_search.cpp
+// A turn deeper than DefaultSearchDepth is a deep turn (deep mode). The deep
+// executable sets DeepByDefault: with no INFO max_depth it deepens as far as
+// the clock allows.
+extern bool DeepByDefault;
+extern DeepBudget DeepTurnBudget;
+const cellpos& runDeep();
+// Deep turns keep their entries in the tables from turn to turn; a default
+// turn after them starts from zeroed tables.
+void forgetDeepTables();

@@ -46,6 +46,9 @@ int blackSideIndex() {
 }  // namespace
 
 const cellpos& run() {
+    if (DepthLimit > DefaultSearchDepth) return runDeep();
+    forgetDeepTables();
+
     // "Answer at once": one iteration, never cut.
     const bool quick = ManagerLimitMs == 0;
     startTurnClock(quick);

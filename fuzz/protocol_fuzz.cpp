@@ -116,6 +116,7 @@ void resetToFreshProcess() {
     info_timeout_turn = 30000;
     info_timeout_match = 1000000000;
     info_time_left = 1000000000;
+    info_time_given = false;
     info_game_type = 1;
     info_exact5 = 0;
     info_continuous = 0;

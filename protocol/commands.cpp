@@ -14,6 +14,7 @@ int info_max_memory = 0;
 int info_timeout_turn = 30000;
 int info_timeout_match = 1000000000;
 int info_time_left = 1000000000;
+bool info_time_given = false;
 int info_game_type = 1;
 int info_exact5 = 0;
 int info_continuous = 0;
@@ -76,9 +77,9 @@ namespace {
 void handleInfo(const char* text) {
     const char* value;
     if ((value = get_cmd_param("max_memory", text))) info_max_memory = parse_info_value(value);
-    if ((value = get_cmd_param("timeout_match", text))) info_timeout_match = parse_info_value(value);
-    if ((value = get_cmd_param("timeout_turn", text))) info_timeout_turn = parse_info_value(value);
-    if ((value = get_cmd_param("time_left", text))) info_time_left = parse_info_value(value);
+    if ((value = get_cmd_param("timeout_match", text))) info_timeout_match = parse_info_value(value), info_time_given = true;
+    if ((value = get_cmd_param("timeout_turn", text))) info_timeout_turn = parse_info_value(value), info_time_given = true;
+    if ((value = get_cmd_param("time_left", text))) info_time_left = parse_info_value(value), info_time_given = true;
     if ((value = get_cmd_param("game_type", text))) info_game_type = parse_info_value(value);
     if ((value = get_cmd_param("rule", text))) {
         const int rule = parse_info_value(value);

@@ -1,8 +1,13 @@
 #include <cstdio>
 
+#include "../engine/engine.h"
 #include "protocol.h"
 
 int main() {
+#ifdef MORROW_DEEP_BY_DEFAULT
+    // The deep executable: as deep as the clock allows unless INFO max_depth says otherwise.
+    DeepByDefault = true;
+#endif
     useBinaryStdout();
     if (stdinIsConsole()) {
         std::fputs(

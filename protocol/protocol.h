@@ -7,6 +7,7 @@
 #include "output.h"
 
 struct IterationStats;
+struct TurnClock;
 
 constexpr int CommandBufferSize = 256;
 
@@ -17,6 +18,8 @@ extern int info_max_memory;
 extern int info_timeout_turn;
 extern int info_timeout_match;
 extern int info_time_left;
+// Any of timeout_turn, timeout_match and time_left has come.
+extern bool info_time_given;
 extern int info_max_depth;
 extern int info_max_node;
 extern int info_show_detail;
@@ -68,8 +71,10 @@ void prepare_turn();
 // STOP: a search in progress answers at its next step, without a wait.
 void request_stop();
 
-// The deepest iteration INFO max_depth asks for.
+// The deepest iteration INFO max_depth asks for (0: the executable's default).
 int search_depth_for(int max_depth);
+// The manager's clock as a deep turn plans with it.
+TurnClock turn_clock();
 
 // ---- worker.cpp
 void threadLoop();

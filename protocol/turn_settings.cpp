@@ -6,10 +6,6 @@
 
 namespace {
 
-// What a turn may spend of an allowance: the allowance less a margin for
-// waking the worker, setting up the turn and writing the reply.
-long long lessSafetyMargin(long long allowanceMs) { return allowanceMs - (60 + allowanceMs / 16); }
-
 constexpr long long TimeLeftShare = 10;
 
 // What the process needs besides the two tables.
@@ -43,8 +39,15 @@ void fit_tables_to_memory() {
 }
 
 int search_depth_for(int max_depth) {
-    if (max_depth <= 0) return DefaultSearchDepth;
+    if (max_depth <= 0) return DeepByDefault ? MaxSearchDepth : DefaultSearchDepth;
     return max_depth > MaxSearchDepth ? MaxSearchDepth : max_depth;
+}
+
+TurnClock turn_clock() {
+    int stones = 0;
+    for (const auto& column : board)
+        for (const int stone : column) stones += stone != 0;
+    return {info_time_given, info_timeout_turn, info_timeout_match, info_time_left, stones};
 }
 
 void prepare_turn() {
@@ -52,6 +55,7 @@ void prepare_turn() {
     fit_tables_to_memory();
     DepthLimit = search_depth_for(info_max_depth);
     Rule = ruleFromInfo(info_rule);
+    if (DepthLimit > DefaultSearchDepth) DeepTurnBudget = planDeepTurn(turn_clock());
     NodeLimit = info_max_node > 0 ? info_max_node : 0;
     IterationReport = info_show_detail != 0 ? report_iteration : nullptr;
     // A STOP that came while the worker was idle must not cut this turn.

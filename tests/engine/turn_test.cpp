@@ -207,7 +207,7 @@ TEST_F(Turn, DepthLimitAddsIterations) {
     IterationStats four[DefaultSearchDepth];
     std::copy(Iterations, Iterations + DefaultSearchDepth, four);
 
-    for (int depth : {1, 6}) {
+    for (int depth : {1, 3}) {
         DepthLimit = depth;
         resetRandom();
         const cellpos move = turnOn(stones);
@@ -221,6 +221,19 @@ TEST_F(Turn, DepthLimitAddsIterations) {
         EXPECT_TRUE(Iterations[depth - 1].complete);
         EXPECT_GT(Iterations[depth - 1].nodes, 0);
     }
+
+    // Above the default depth the turn is a deep one: it deepens one ply at a
+    // time to the limit and answers a free cell.
+    DepthLimit = 6;
+    const cellpos move = turnOn(stones);
+    expectPlayable(move);
+    ASSERT_EQ(IterationCount, 6);
+    for (int i = 0; i < IterationCount; ++i) {
+        EXPECT_EQ(Iterations[i].depth, i + 1);
+        EXPECT_TRUE(Iterations[i].complete);
+    }
+    EXPECT_EQ(Iterations[5].best.x, move.x);
+    EXPECT_EQ(Iterations[5].best.y, move.y);
 }
 
 TEST_F(Turn, AnswerAtOnceIsOneWholeIteration) {

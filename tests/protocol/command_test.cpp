@@ -23,6 +23,7 @@ protected:
         info_timeout_turn = 30000;
         info_timeout_match = 1000000000;
         info_time_left = 1000000000;
+        info_time_given = false;
         info_game_type = 1;
         info_exact5 = info_continuous = info_renju = info_rule = 0;
         dataFolder[0] = '\0';

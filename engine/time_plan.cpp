@@ -1,0 +1,34 @@
+// The time planner of deep turns: a share of the match time left, spread
+// over the moves still to come, within the turn limit.
+#include <algorithm>
+
+#include "engine.h"
+
+namespace {
+
+constexpr long long UnlimitedTimeLeft = 2147483647;
+// With no time INFO at all a deep turn keeps the engine's own cap.
+constexpr long long NoClockTurnMs = 4500;
+// Moves a game is still expected to last, for the share of the match time.
+constexpr int MostMovesToCome = 40;
+constexpr int FewestMovesToCome = 12;
+// One turn never takes more than this share of the match time left.
+constexpr long long LargestShareOfTimeLeft = 4;
+
+}  // namespace
+
+long long lessSafetyMargin(long long allowanceMs) { return allowanceMs - (60 + allowanceMs / 16); }
+
+DeepBudget planDeepTurn(const TurnClock& clock) {
+    if (!clock.given) return {NoClockTurnMs, NoClockTurnMs};
+    if (clock.timeoutTurn <= 0) return {0, 0};
+    long long hard = lessSafetyMargin(clock.timeoutTurn);
+    long long soft = hard;
+    if (clock.timeoutMatch > 0 && clock.timeLeft != UnlimitedTimeLeft) {
+        const int movesToCome = std::clamp(MostMovesToCome - clock.stonesOnBoard / 2, FewestMovesToCome, MostMovesToCome);
+        hard = std::min(hard, lessSafetyMargin(clock.timeLeft / LargestShareOfTimeLeft));
+        soft = std::min(hard, clock.timeLeft / movesToCome);
+    }
+    if (hard <= 0) return {0, 0};
+    return {std::max(soft, 1ll), hard};
+}
