@@ -9,7 +9,7 @@ int width;
 int height;
 const char* infotext =
     "name=\"Morrow\", author=\"The Morrow developers\", version=\"3.2\", country=\"Czech Republic\", "
-    "www=\"https://github.com/morrow-gomoku/morrow\"";
+    "www=\"\"";
 int info_max_memory = 0;
 int info_timeout_turn = 30000;
 int info_timeout_match = 1000000000;
