@@ -14,9 +14,8 @@ hashentry* hashp[2];
 std::uint64_t HashMask;
 int HashBits = DefaultHashBits;
 namespace {
-// calloc hands out the pages of a memory mapping untouched: the system
-// supplies each one zero-filled when a store first writes to it, so the
-// process's memory grows only with what the search really writes.
+// calloc hands out the pages of a memory mapping untouched and zero-filled:
+// nothing is cleared twice when they are brought in.
 void* zeroedAllocate(std::size_t count, std::size_t size) { return std::calloc(count, size); }
 }  // namespace
 
@@ -56,15 +55,46 @@ int allocatedBits = -1;
 
 void forgetWrites() { writtenCount[0] = writtenCount[1] = 0; }
 
-// Random probes into 64 MiB miss the TLB at nearly every lookup; huge pages
-// make that much cheaper where the system offers them on request.
+// The system supplies a fresh page at its first write, one fault at a time,
+// which costs far more per page than asking for many at once; so the tables
+// are brought in whole, chunk by chunk over table 0 and then table 1, before
+// a search writes to them, once INFO max_memory has told their size. Huge
+// pages make the random probes into 64 MiB several times cheaper (a search
+// on small pages runs about five times slower), so the advice stays even
+// though a huge page may wait for the kernel to compact memory: brought in
+// at once, that wait is paid once, not at every fault of the search.
+constexpr std::size_t PopulateChunkBytes = std::size_t{4} << 20;
+std::size_t populatedChunks;
+
+std::size_t tableBytes() { return (HashMask + 1) * sizeof(hashentry); }
+std::size_t chunksPerTable() { return (tableBytes() + PopulateChunkBytes - 1) / PopulateChunkBytes; }
+
+// Whole pages of `size` inside [begin, begin + bytes).
+bool innerPages(void* begin, std::size_t bytes, std::uintptr_t size, std::uintptr_t& first, std::uintptr_t& last) {
+    first = (reinterpret_cast<std::uintptr_t>(begin) + size - 1) & ~(size - 1);
+    last = (reinterpret_cast<std::uintptr_t>(begin) + bytes) & ~(size - 1);
+    return last > first;
+}
+
+constexpr std::uintptr_t SmallPage = 4096;
+constexpr std::uintptr_t HugePage = std::uintptr_t{2} << 20;
+
 void adviseHugePages([[maybe_unused]] void* table, [[maybe_unused]] std::size_t bytes) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t huge = std::uintptr_t{2} << 20;
-    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(table) + huge - 1) & ~(huge - 1);
-    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(table) + bytes) & ~(huge - 1);
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    std::uintptr_t first, last;
+    if (innerPages(table, bytes, HugePage, first, last)) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 #endif
+}
+
+void populateRange(unsigned char* begin, std::size_t bytes) {
+    std::uintptr_t first, last;
+    if (!innerPages(begin, bytes, SmallPage, first, last)) return;
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    if (madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE) == 0) return;
+#endif
+    // Elsewhere, or on a kernel without it: one write per page. The memory
+    // is zero and no other thread uses the tables meanwhile.
+    for (std::uintptr_t at = first; at < last; at += SmallPage) *reinterpret_cast<volatile unsigned char*>(at) = 0;
 }
 
 // glibc raises its mapping threshold each time a mapped block is freed, so a
@@ -89,6 +119,7 @@ void allocateHashTables() {
         if (hashp[0] && hashp[1]) {
             HashMask = entries - 1;
             allocatedBits = bits;
+            populatedChunks = 0;
             for (hashentry* table : hashp) adviseHugePages(table, entries * sizeof(hashentry));
             return;
         }
@@ -118,7 +149,28 @@ void releaseHashTables() {
     }
     HashMask = 0;
     allocatedBits = -1;
+    populatedChunks = 0;
     forgetWrites();
+}
+
+bool populateHashTables(const std::atomic<bool>* cancel) {
+    if (!hashp[0]) return true;
+    const std::size_t perTable = chunksPerTable();
+    for (; populatedChunks < 2 * perTable; ++populatedChunks) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) return false;
+        const std::size_t offset = populatedChunks % perTable * PopulateChunkBytes;
+        const std::size_t bytes = tableBytes() - offset < PopulateChunkBytes ? tableBytes() - offset : PopulateChunkBytes;
+        populateRange(reinterpret_cast<unsigned char*>(hashp[populatedChunks / perTable]) + offset, bytes);
+    }
+    return true;
+}
+
+bool prepareHashTables(const std::atomic<bool>* cancel) {
+    if (!haveWantedTables()) {
+        releaseHashTables();
+        allocateHashTables();
+    }
+    return populateHashTables(cancel);
 }
 
 void shrinkHashTables() {
@@ -128,10 +180,11 @@ void shrinkHashTables() {
 void freshHashTables() {
     if (haveWantedTables()) {
         zeroWrittenEntries();
-        return;
+    } else {
+        releaseHashTables();
+        allocateHashTables();
     }
-    releaseHashTables();
-    allocateHashTables();
+    populateHashTables(nullptr);
 }
 
 void initRandomkey() {

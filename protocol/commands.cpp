@@ -29,6 +29,8 @@ char dataFolder[CommandBufferSize];
 // condition variable must not be destroyed while a thread waits on it.
 AutoResetEvent& event1 = *new AutoResetEvent;
 ManualResetEvent& event2 = *new ManualResetEvent(true);
+WorkerJob workerJob = WorkerJob::Move;
+std::atomic<bool> TablePreparationCancelled{false};
 
 namespace {
 int readStdin() { return std::getchar(); }
@@ -57,11 +59,17 @@ void do_mymove(int x, int y) {
 }
 
 void turn() {
+    workerJob = WorkerJob::Move;
     event2.reset();
     event1.signal();
 }
 
-void stop() { event2.wait(); }
+// A table preparation stops at its next chunk: every command answers at
+// once, and a turn brings in whatever pages are left.
+void stop() {
+    TablePreparationCancelled.store(true, std::memory_order_relaxed);
+    event2.wait();
+}
 
 void start() {
     stop();
@@ -76,10 +84,22 @@ namespace {
 
 void handleInfo(const char* text) {
     const char* value;
-    if ((value = get_cmd_param("max_memory", text))) info_max_memory = parse_info_value(value);
-    if ((value = get_cmd_param("timeout_match", text))) info_timeout_match = parse_info_value(value), info_time_given = true;
-    if ((value = get_cmd_param("timeout_turn", text))) info_timeout_turn = parse_info_value(value), info_time_given = true;
-    if ((value = get_cmd_param("time_left", text))) info_time_left = parse_info_value(value), info_time_given = true;
+    if ((value = get_cmd_param("max_memory", text))) {
+        info_max_memory = parse_info_value(value);
+        prepare_tables_while_idle();
+    }
+    if ((value = get_cmd_param("timeout_match", text))) {
+        info_timeout_match = parse_info_value(value);
+        info_time_given = true;
+    }
+    if ((value = get_cmd_param("timeout_turn", text))) {
+        info_timeout_turn = parse_info_value(value);
+        info_time_given = true;
+    }
+    if ((value = get_cmd_param("time_left", text))) {
+        info_time_left = parse_info_value(value);
+        info_time_given = true;
+    }
     if ((value = get_cmd_param("game_type", text))) info_game_type = parse_info_value(value);
     if ((value = get_cmd_param("rule", text))) {
         const int rule = parse_info_value(value);

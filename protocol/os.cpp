@@ -42,6 +42,11 @@ void ManualResetEvent::wait() {
     changed_.wait(lock, [this] { return signalled_; });
 }
 
+bool ManualResetEvent::isSignalled() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return signalled_;
+}
+
 #ifdef _WIN32
 bool stdinIsConsole() {
     // Only a console answers the mode query; a manager's pipe does not.

@@ -24,6 +24,7 @@ public:
     void signal();
     void reset();
     void wait();
+    bool isSignalled();
 
 private:
     std::mutex mutex_;

@@ -38,6 +38,16 @@ void fit_tables_to_memory() {
     shrinkHashTables();
 }
 
+void prepare_tables_while_idle() {
+    // Only the main thread wakes the worker: idle now means idle until then.
+    if (!event2.isSignalled()) return;
+    fit_tables_to_memory();
+    TablePreparationCancelled.store(false, std::memory_order_relaxed);
+    workerJob = WorkerJob::PrepareTables;
+    event2.reset();
+    event1.signal();
+}
+
 int search_depth_for(int max_depth) {
     if (max_depth <= 0) return DeepByDefault ? MaxSearchDepth : DefaultSearchDepth;
     return max_depth > MaxSearchDepth ? MaxSearchDepth : max_depth;

@@ -18,7 +18,10 @@ void brain_turn() {
 void threadLoop() {
     for (;;) {
         event1.wait();
-        brain_turn();
+        if (workerJob == WorkerJob::PrepareTables)
+            prepareHashTables(&TablePreparationCancelled);
+        else
+            brain_turn();
         event2.signal();
     }
 }
