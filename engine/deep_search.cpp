@@ -378,13 +378,16 @@ cellpos deepTurn() {
         previousMs = lastMs;
         lastMs = ms;
         // Stop when the next iteration, grown as the last ones grew, would
-        // not end within the budget; a best move that keeps changing earns
-        // more time.
+        // not end within the limit, or once most of the planned time is
+        // spent; a best move that keeps changing earns more of it.
         const long long spent = clockMs() - start_t;
-        const long long growth = previousMs > 0 ? std::clamp(lastMs / std::max(previousMs, 1ll), 2ll, 8ll) : 4;
-        const long long soft = DeepTurnBudget.softMs < 0 ? -1 : DeepTurnBudget.softMs * (2 + std::min(changes, 3)) / 2;
-        if (soft >= 0 && spent > soft / 2) break;
+        const long long growth = previousMs > 0 ? std::clamp(lastMs / std::max(previousMs, 1ll), 2ll, 6ll) : 3;
         if (ActiveLimitMs >= 0 && spent + lastMs * growth > ActiveLimitMs) break;
+        if (DeepTurnBudget.softMs >= 0) {
+            long long soft = DeepTurnBudget.softMs * (2 + std::min(changes, 2)) / 2;
+            if (ActiveLimitMs >= 0) soft = std::min(soft, ActiveLimitMs);
+            if (spent > soft * 3 / 5) break;
+        }
     }
     return {bestCell / BoardSize, bestCell % BoardSize};
 }

@@ -316,5 +316,45 @@ TEST_F(Turn, TurnWithoutTablesStillAnswers) {
     EXPECT_EQ(IterationCount, 4);
 }
 
+// What a deep turn may spend, for a handful of the managers' clocks.
+TEST(DeepPlan, BudgetFollowsTheClock) {
+    const auto plan = [](bool given, long long turn, long long match, long long left, int stones) {
+        const DeepBudget b = planDeepTurn({given, turn, match, left, stones});
+        return std::make_pair(b.softMs, b.hardMs);
+    };
+    using P = std::pair<long long, long long>;
+    EXPECT_EQ(plan(false, 30000, 1000000000, 1000000000, 0), P(4500, 4500)) << "no time INFO: the engine's cap";
+    EXPECT_EQ(plan(true, 0, 0, 2147483647, 10), P(0, 0)) << "timeout_turn 0: answer at once";
+    EXPECT_EQ(plan(true, 1000, 0, 2147483647, 10), P(878, 878)) << "a turn clock alone: all of it";
+    // The tournament's fast game: 5 s a turn, 120 s a match.
+    EXPECT_EQ(plan(true, 5000, 120000, 120000, 3), P(3076, 4628));
+    // Long leagues may think past 4.5 s.
+    EXPECT_EQ(plan(true, 30000, 1000000, 900000, 20), P(28065, 28065));
+    // Little match time left: a small share, never more than a quarter of it.
+    EXPECT_EQ(plan(true, 30000, 180000, 3000, 40), P(150, 644));
+    EXPECT_EQ(plan(true, 5000, 120000, -20, 40), P(0, 0)) << "a clock run out: answer at once";
+}
+
+// Deep turns over positions crowded with stones and blocked cells still
+// answer a free, open cell, cut by nodes or searched through.
+TEST_F(Turn, DeepTurnAnswersAFreeCell) {
+    std::mt19937 rng(16);
+    for (int trial = 0; trial < 12; ++trial) {
+        resetPosition();
+        for (const Stone& s : randomPattern(rng, 9, 80)) put(s.x + 3, s.y + 3, s.side);
+        for (int i = 0; i < 6; ++i) {
+            const int x = 3 + static_cast<int>(rng() % 9), y = 3 + static_cast<int>(rng() % 9);
+            if (board[x][y] == 0) setCellClosed(x, y, true);
+        }
+        const BoardCopy stones = snapshot();
+        DepthLimit = 10;
+        NodeLimit = trial % 2 ? 3000 : 0;
+        resetRandom();
+        const cellpos move = turnOn(stones);
+        EXPECT_EQ(board[move.x][move.y], 0) << "trial " << trial;
+        EXPECT_FALSE(Closed[move.x][move.y]) << "trial " << trial;
+    }
+}
+
 }  // namespace
 }  // namespace morrow_test

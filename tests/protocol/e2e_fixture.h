@@ -22,6 +22,8 @@ using Move = std::pair<int, int>;
 
 class BrainTest : public ::testing::Test {
 protected:
+    BrainTest() = default;
+    explicit BrainTest(std::vector<std::string> argv) : brain(std::move(argv)) {}
     void SetUp() override { ASSERT_TRUE(brain.running()) << brain.startError(); }
     void TearDown() override { brain.finish(); }
 

@@ -49,14 +49,22 @@ void ignoreSigpipe() {
 
 }  // namespace
 
-std::vector<std::string> brainCommand() {
+namespace {
+std::vector<std::string> commandFrom(const char* variable, const char* builtPath) {
     std::vector<std::string> argv;
-    if (const char* command = std::getenv("MORROW_BRAIN_COMMAND"); command && *command) {
+    if (const char* command = std::getenv(variable); command && *command) {
         std::istringstream words(command);
         for (std::string word; words >> word;) argv.push_back(word);
     }
-    if (argv.empty()) argv.push_back(MORROW_BRAIN_PATH);
+    if (argv.empty()) argv.push_back(builtPath);
     return argv;
+}
+}  // namespace
+
+std::vector<std::string> brainCommand() { return commandFrom("MORROW_BRAIN_COMMAND", MORROW_BRAIN_PATH); }
+
+std::vector<std::string> deepBrainCommand() {
+    return commandFrom("MORROW_DEEP_BRAIN_COMMAND", MORROW_DEEP_BRAIN_PATH);
 }
 
 std::string findSanitizerReport(std::string_view text) {

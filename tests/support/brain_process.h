@@ -22,6 +22,8 @@ inline constexpr Millis LineTimeout{20000};
 // The brain's argv: MORROW_BRAIN_COMMAND split at blanks when it is set,
 // else the pbrain-morrow built with these tests.
 std::vector<std::string> brainCommand();
+// The same for pbrain-morrow-deep and MORROW_DEEP_BRAIN_COMMAND.
+std::vector<std::string> deepBrainCommand();
 
 // The first sanitizer report in `text`, from its marker on; empty if none.
 std::string findSanitizerReport(std::string_view text);
