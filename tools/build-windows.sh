@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds the Windows brain, pbrain-morrow64.exe, on Linux with mingw-w64:
+# Builds the Windows brains, pbrain-morrow64.exe and pbrain-morrow-deep64.exe,
+# on Linux with mingw-w64:
 #
 #   tools/build-windows.sh [build-dir]        (default: build-windows)
 #
-# The .exe lands in the build directory. It is linked statically and needs no
-# DLL beside it. Needs cmake and the -posix mingw-w64 compilers (Debian:
+# The .exe files land in the build directory. They are linked statically and need no
+# DLL beside them. Needs cmake and the -posix mingw-w64 compilers (Debian:
 # apt-get install g++-mingw-w64-x86-64). Release unless MORROW_BUILD_TYPE
 # names another build type; MORROW_JOBS parallel jobs (default 2).
 set -euo pipefail
@@ -22,4 +23,4 @@ cmake -S "$root" -B "$build" \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE="${MORROW_BUILD_TYPE:-Release}"
 cmake --build "$build" -j"${MORROW_JOBS:-2}"
-echo "build-windows: built $build/pbrain-morrow64.exe"
+echo "build-windows: built $build/pbrain-morrow64.exe and $build/pbrain-morrow-deep64.exe"

@@ -3,7 +3,7 @@
 #
 #   tools/release.sh
 #
-# Builds both brains in Release, the Linux one (build-release-linux/, no
+# Builds the brains in Release, plain and deep, the Linux ones (build-release-linux/, no
 # tests, no benchmark) and the Windows one (build-release-windows/, through
 # tools/build-windows.sh), and puts them with a usage text in
 # dist/morrow-<version>/, the version being the one Morrow's ABOUT reply
@@ -30,14 +30,22 @@ fi
 dist=$root/dist/morrow-$version
 rm -rf "$dist"
 mkdir -p "$dist"
-cp "$winBuild/pbrain-morrow64.exe" "$linuxBuild/pbrain-morrow" "$dist/"
+cp "$winBuild/pbrain-morrow64.exe" "$winBuild/pbrain-morrow-deep64.exe" \
+    "$linuxBuild/pbrain-morrow" "$linuxBuild/pbrain-morrow-deep" "$dist/"
 cat >"$dist/README.txt" <<TEXT
-Morrow $version - a gomoku brain (free-style rule: five or more in a row
-wins; boards from 5 x 5 to 20 x 20; at most 4.5 seconds a move, less when
-the manager's INFO timeout_turn or time_left asks for it)
+Morrow $version - a gomoku brain (free-style, exact five, renju and caro,
+as the manager's INFO rule says; boards from 5 x 5 to 20 x 20)
 
-  pbrain-morrow64.exe   Windows, 64-bit (needs no DLL beside it)
-  pbrain-morrow         Linux, $(uname -m) (needs only the C library)
+  pbrain-morrow64.exe        Windows, 64-bit (needs no DLL beside it)
+  pbrain-morrow              Linux, $(uname -m) (needs only the C library)
+  pbrain-morrow-deep64.exe   the deep brains: the same program, searching
+  pbrain-morrow-deep         as deep as the manager's clock allows
+
+The plain brain searches 4 plies and answers within milliseconds, at most
+4.5 seconds. The deep brain spends the time the manager gives it: a share of
+the match time left, never more than the turn limit (4.5 seconds when the
+manager tells no time). Choose the deep one for tournaments and matches with
+a clock; INFO max_depth above 4 makes the plain one deep too.
 
 Morrow is not started by hand. A gomoku manager starts it and talks to it
 over its standard input and output, one command and one reply a line

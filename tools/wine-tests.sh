@@ -66,6 +66,8 @@ dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: /
 echo "imports: $(paste -sd " " <<<"$dlls")"
 foreign=$(grep -Eiv '^(kernel32|msvcrt|ucrtbase|api-ms-win-.*|user32|advapi32|ws2_32|ntdll)\.dll$' <<<"$dlls" || true)
 [[ -z $foreign ]] || fail "pbrain-morrow64.exe needs DLLs Windows does not have: $foreign"
+deepExe=$winBuild/pbrain-morrow-deep64.exe
+[[ -f $deepExe ]] || fail "$deepExe was not built"
 
 # ---- 3. the Linux tree
 step "building the Linux tree in $linuxBuild"
@@ -161,7 +163,8 @@ e2eCount=$(ctest --test-dir "$linuxBuild" -N -L e2e | sed -n 's/^Total Tests: //
 ((${e2eCount:-0} > 0)) || fail "no test in $linuxBuild carries the label e2e"
 t=$(now_ms)
 step "end-to-end tests ($e2eCount, ctest -L e2e) against the .exe"
-MORROW_BRAIN_COMMAND=$brainCommand ctest --test-dir "$linuxBuild" -L e2e --output-on-failure
+MORROW_BRAIN_COMMAND=$brainCommand MORROW_DEEP_BRAIN_COMMAND=${brainCommand/pbrain-morrow64.exe/pbrain-morrow-deep64.exe} \
+    ctest --test-dir "$linuxBuild" -L e2e --output-on-failure
 e2eMs=$(($(now_ms) - t))
 
 # ---- 6. same moves on the benchmark positions
