@@ -90,10 +90,19 @@ void store(int side, int depth, int value, Bound bound, int move, int ply) {
     std::memcpy(&slot, &entry, sizeof entry);
 }
 
-// evaluate() says WinScore for a five on the board and for a win it sees
-// coming (a four to complete, an open three); both count as proven here.
-int proven(int value, int ply) {
-    if (value >= WinScore) return WinScore - ply;
+// What evaluate() says, in deep mode's scale. A five on the board, or a four
+// of the side to move, is a proven result that counts its plies; an open
+// three is only very likely to win, and stays below every proven score so
+// that the search keeps deepening and looking for the opponent's defence.
+constexpr int OpenThreeScore = WinScore / 2;
+
+int judged(int value, int side, int ply) {
+    if (value >= WinScore) {
+        const int own = sideIndex(side);
+        if (FiveCount[own] > 0) return WinScore - ply;
+        if (Tally[own][4] > 0) return WinScore - ply - 1;
+        return OpenThreeScore - ply;
+    }
     if (value <= -WinScore) return -(WinScore - ply);
     return value;
 }
@@ -171,7 +180,7 @@ void rewardCutoff(int ply, int cell) {
 template <bool Ruled>
 int leafValue(int side, int ply) {
     ++Nodes;
-    return proven(evaluate<Ruled>(side), ply);
+    return judged(evaluate<Ruled>(side), side, ply);
 }
 
 template <bool Ruled>
@@ -205,8 +214,8 @@ bool forcedWin(int side) {
 template <bool Ruled>
 int deepNode(int depth, int alpha, int beta, int side, int ply) {
     ++Nodes;
-    if (check_over()) return proven(evaluate<Ruled>(side), ply);
-    if (ply >= MaxPly - 1) return proven(evaluate<Ruled>(side), ply);
+    if (check_over()) return judged(evaluate<Ruled>(side), side, ply);
+    if (ply >= MaxPly - 1) return judged(evaluate<Ruled>(side), side, ply);
 
     DeepEntry entry;
     int tableMove = -1;
@@ -255,7 +264,7 @@ int deepNode(int depth, int alpha, int beta, int side, int ply) {
     }
     // Nothing to try: an unstoppable four, or a board with no room.
     if (bestCell < 0)
-        return Tally[1 - sideIndex(side)][4] > 0 ? -(WinScore - ply - 2) : proven(evaluate<Ruled>(side), ply);
+        return Tally[1 - sideIndex(side)][4] > 0 ? -(WinScore - ply - 2) : judged(evaluate<Ruled>(side), side, ply);
     const Bound bound = best >= beta ? Lower : best > originalAlpha ? Exact : Upper;
     store(side, depth, best, bound, bestCell, ply);
     return best;
@@ -377,15 +386,17 @@ cellpos deepTurn() {
         if (value >= ProvenScore || value <= -ProvenScore) break;
         previousMs = lastMs;
         lastMs = ms;
-        // Stop when the next iteration, grown as the last ones grew, would
-        // not end within the limit, or once most of the planned time is
-        // spent; a best move that keeps changing earns more of it.
+        // With a match clock, time not spent now is there for later moves:
+        // stop when the next iteration, grown as the last ones grew, would
+        // not end within the limit, or once most of the planned share is
+        // spent; a best move that keeps changing earns more of it. With a
+        // turn clock alone the limit cuts the last iteration, which still
+        // answers its best move searched to the end.
         const long long spent = clockMs() - start_t;
-        const long long growth = previousMs > 0 ? std::clamp(lastMs / std::max(previousMs, 1ll), 2ll, 6ll) : 3;
-        if (ActiveLimitMs >= 0 && spent + lastMs * growth > ActiveLimitMs) break;
-        if (DeepTurnBudget.softMs >= 0) {
-            long long soft = DeepTurnBudget.softMs * (2 + std::min(changes, 2)) / 2;
-            if (ActiveLimitMs >= 0) soft = std::min(soft, ActiveLimitMs);
+        if (DeepTurnBudget.softMs >= 0 && DeepTurnBudget.softMs < DeepTurnBudget.hardMs) {
+            const long long growth = previousMs > 0 ? std::clamp(lastMs / std::max(previousMs, 1ll), 2ll, 6ll) : 3;
+            if (spent + lastMs * growth > ActiveLimitMs) break;
+            const long long soft = std::min(DeepTurnBudget.softMs * (2 + std::min(changes, 2)) / 2, ActiveLimitMs);
             if (spent > soft * 3 / 5) break;
         }
     }

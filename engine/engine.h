@@ -187,13 +187,15 @@ std::uint64_t rand64();
 void initRandomkey();
 void freshHashTables();
 void releaseHashTables();
-// Allocates the tables HashBits asks for when they are not there and brings
-// all their pages in at once, so that the search's first writes find them
-// present. Stops between chunks once `cancel` (if given) is set, and says
-// whether it got to the end; a later call carries on where it stopped.
-// freshHashTables does the same, never cut.
-bool prepareHashTables(const std::atomic<bool>* cancel);
-bool populateHashTables(const std::atomic<bool>* cancel);
+// The tables HashBits asks for are there.
+bool hashTablesAsWanted();
+// Allocates them when they are not (untouched zero pages).
+void allocateWantedHashTables();
+// Brings every page of the tables in, chunk by chunk, asking for huge pages
+// as it goes; stops between chunks once `cancel` is set, and says whether it
+// got to the end. Safe while a search uses the tables: it writes nothing of
+// theirs. The caller keeps the tables from being freed or resized meanwhile.
+bool populateHashTables(const std::atomic<bool>& cancel);
 // Frees tables larger than HashBits allows, so that a lower memory limit
 // holds at once; the next turn allocates the tables it wants.
 void shrinkHashTables();

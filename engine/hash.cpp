@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -56,18 +57,18 @@ int allocatedBits = -1;
 void forgetWrites() { writtenCount[0] = writtenCount[1] = 0; }
 
 // The system supplies a fresh page at its first write, one fault at a time,
-// which costs far more per page than asking for many at once; so the tables
-// are brought in whole, chunk by chunk over table 0 and then table 1, before
-// a search writes to them, once INFO max_memory has told their size. Huge
-// pages make the random probes into 64 MiB several times cheaper (a search
-// on small pages runs about five times slower), so the advice stays even
-// though a huge page may wait for the kernel to compact memory: brought in
-// at once, that wait is paid once, not at every fault of the search.
+// which costs the search far more per page than asking for many at once. So
+// once INFO max_memory has told their size, another thread brings the tables
+// in whole, chunk by chunk, while the worker is free to search: it never
+// waits for them, and a page the search reaches first is simply faulted in
+// by it. Huge pages make the random probes cheaper, but on a fragmented
+// machine a huge page can wait hundreds of milliseconds for the kernel to
+// compact memory; so only the preparing thread asks for them, chunk by
+// chunk just before bringing the chunk in, and the search never waits on
+// a compaction.
 constexpr std::size_t PopulateChunkBytes = std::size_t{4} << 20;
-std::size_t populatedChunks;
 
 std::size_t tableBytes() { return (HashMask + 1) * sizeof(hashentry); }
-std::size_t chunksPerTable() { return (tableBytes() + PopulateChunkBytes - 1) / PopulateChunkBytes; }
 
 // Whole pages of `size` inside [begin, begin + bytes).
 bool innerPages(void* begin, std::size_t bytes, std::uintptr_t size, std::uintptr_t& first, std::uintptr_t& last) {
@@ -76,25 +77,20 @@ bool innerPages(void* begin, std::size_t bytes, std::uintptr_t size, std::uintpt
     return last > first;
 }
 
-constexpr std::uintptr_t SmallPage = 4096;
-constexpr std::uintptr_t HugePage = std::uintptr_t{2} << 20;
-
-void adviseHugePages([[maybe_unused]] void* table, [[maybe_unused]] std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    std::uintptr_t first, last;
-    if (innerPages(table, bytes, HugePage, first, last)) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
-}
-
-void populateRange(unsigned char* begin, std::size_t bytes) {
-    std::uintptr_t first, last;
-    if (!innerPages(begin, bytes, SmallPage, first, last)) return;
+// Advises huge pages on the chunk and brings its pages in; false where the
+// system cannot do it in one call (the search then faults pages in itself).
+bool populateChunk([[maybe_unused]] unsigned char* begin, [[maybe_unused]] std::size_t bytes) {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-    if (madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE) == 0) return;
+    std::uintptr_t first, last;
+#ifdef MADV_HUGEPAGE
+    if (innerPages(begin, bytes, std::uintptr_t{2} << 20, first, last))
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 #endif
-    // Elsewhere, or on a kernel without it: one write per page. The memory
-    // is zero and no other thread uses the tables meanwhile.
-    for (std::uintptr_t at = first; at < last; at += SmallPage) *reinterpret_cast<volatile unsigned char*>(at) = 0;
+    if (!innerPages(begin, bytes, 4096, first, last)) return true;
+    return madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE) == 0;
+#else
+    return false;
+#endif
 }
 
 // glibc raises its mapping threshold each time a mapped block is freed, so a
@@ -119,8 +115,6 @@ void allocateHashTables() {
         if (hashp[0] && hashp[1]) {
             HashMask = entries - 1;
             allocatedBits = bits;
-            populatedChunks = 0;
-            for (hashentry* table : hashp) adviseHugePages(table, entries * sizeof(hashentry));
             return;
         }
         releaseHashTables();
@@ -149,28 +143,27 @@ void releaseHashTables() {
     }
     HashMask = 0;
     allocatedBits = -1;
-    populatedChunks = 0;
     forgetWrites();
 }
 
-bool populateHashTables(const std::atomic<bool>* cancel) {
-    if (!hashp[0]) return true;
-    const std::size_t perTable = chunksPerTable();
-    for (; populatedChunks < 2 * perTable; ++populatedChunks) {
-        if (cancel && cancel->load(std::memory_order_relaxed)) return false;
-        const std::size_t offset = populatedChunks % perTable * PopulateChunkBytes;
-        const std::size_t bytes = tableBytes() - offset < PopulateChunkBytes ? tableBytes() - offset : PopulateChunkBytes;
-        populateRange(reinterpret_cast<unsigned char*>(hashp[populatedChunks / perTable]) + offset, bytes);
-    }
-    return true;
+bool hashTablesAsWanted() { return haveWantedTables(); }
+
+void allocateWantedHashTables() {
+    if (haveWantedTables()) return;
+    releaseHashTables();
+    allocateHashTables();
 }
 
-bool prepareHashTables(const std::atomic<bool>* cancel) {
-    if (!haveWantedTables()) {
-        releaseHashTables();
-        allocateHashTables();
+bool populateHashTables(const std::atomic<bool>& cancel) {
+    for (hashentry* table : hashp) {
+        if (!table) return true;
+        for (std::size_t offset = 0; offset < tableBytes(); offset += PopulateChunkBytes) {
+            if (cancel.load(std::memory_order_relaxed)) return false;
+            const std::size_t bytes = std::min(PopulateChunkBytes, tableBytes() - offset);
+            if (!populateChunk(reinterpret_cast<unsigned char*>(table) + offset, bytes)) return false;
+        }
     }
-    return populateHashTables(cancel);
+    return true;
 }
 
 void shrinkHashTables() {
@@ -180,11 +173,10 @@ void shrinkHashTables() {
 void freshHashTables() {
     if (haveWantedTables()) {
         zeroWrittenEntries();
-    } else {
-        releaseHashTables();
-        allocateHashTables();
+        return;
     }
-    populateHashTables(nullptr);
+    releaseHashTables();
+    allocateHashTables();
 }
 
 void initRandomkey() {

@@ -29,8 +29,6 @@ char dataFolder[CommandBufferSize];
 // condition variable must not be destroyed while a thread waits on it.
 AutoResetEvent& event1 = *new AutoResetEvent;
 ManualResetEvent& event2 = *new ManualResetEvent(true);
-WorkerJob workerJob = WorkerJob::Move;
-std::atomic<bool> TablePreparationCancelled{false};
 
 namespace {
 int readStdin() { return std::getchar(); }
@@ -59,17 +57,11 @@ void do_mymove(int x, int y) {
 }
 
 void turn() {
-    workerJob = WorkerJob::Move;
     event2.reset();
     event1.signal();
 }
 
-// A table preparation stops at its next chunk: every command answers at
-// once, and a turn brings in whatever pages are left.
-void stop() {
-    TablePreparationCancelled.store(true, std::memory_order_relaxed);
-    event2.wait();
-}
+void stop() { event2.wait(); }
 
 void start() {
     stop();

@@ -2,8 +2,6 @@
 // line. The main thread reads and dispatches; a worker thread searches.
 #pragma once
 
-#include <atomic>
-
 #include "board_size.h"
 #include "os.h"
 #include "output.h"
@@ -38,11 +36,6 @@ extern char dataFolder[CommandBufferSize];
 
 extern AutoResetEvent& event1;    // think now
 extern ManualResetEvent& event2;  // worker idle
-// What the worker does when woken: set by the main thread before it wakes it.
-enum class WorkerJob { Move, PrepareTables };
-extern WorkerJob workerJob;
-// Set by the main thread to have a table preparation stop between chunks.
-extern std::atomic<bool> TablePreparationCancelled;
 
 // ---- parse.cpp
 const char* get_cmd_param(const char* name, const char* line);
@@ -75,8 +68,9 @@ int hash_bits_for_memory(long long max_memory);
 void fit_tables_to_memory();
 // Hands the settings to the engine before a move is asked for.
 void prepare_turn();
-// Once max_memory is known and the worker is idle, has it allocate the
-// tables and bring their pages in, so that the first turn finds them ready.
+// Once max_memory is known and the worker is idle: allocates the tables and
+// has a thread of their own bring their pages in, so that the first turn
+// finds them ready. Nothing waits for it.
 void prepare_tables_while_idle();
 // STOP: a search in progress answers at its next step, without a wait.
 void request_stop();
@@ -89,6 +83,11 @@ TurnClock turn_clock();
 // ---- worker.cpp
 void threadLoop();
 void startWorker();
+// The thread that brings the tables' pages in (main thread only): started
+// on allocated tables, stopped (and waited for, a chunk at most) before
+// anything frees or resizes them.
+void start_table_preparation();
+void stop_table_preparation();
 // Asks the turn driver for the move, places it, records it and writes it.
 void brain_turn();
 // INFO show_detail: one MESSAGE line per iteration.

@@ -34,18 +34,19 @@ int hash_bits_for_memory(long long max_memory) {
 // The tables are allocated by the first turn, once the game's INFO lines
 // have come; only tables above a lowered limit go before that.
 void fit_tables_to_memory() {
-    HashBits = hash_bits_for_memory(info_max_memory);
+    const int bits = hash_bits_for_memory(info_max_memory);
+    // Tables are freed or resized only with no thread bringing them in.
+    if (bits != HashBits) stop_table_preparation();
+    HashBits = bits;
     shrinkHashTables();
 }
 
 void prepare_tables_while_idle() {
-    // Only the main thread wakes the worker: idle now means idle until then.
+    // Only the main thread wakes the worker: idle now means idle until then,
+    // so the tables may be allocated here.
     if (!event2.isSignalled()) return;
     fit_tables_to_memory();
-    TablePreparationCancelled.store(false, std::memory_order_relaxed);
-    workerJob = WorkerJob::PrepareTables;
-    event2.reset();
-    event1.signal();
+    start_table_preparation();
 }
 
 int search_depth_for(int max_depth) {
@@ -63,6 +64,9 @@ TurnClock turn_clock() {
 void prepare_turn() {
     ManagerLimitMs = manager_time_limit_ms();
     fit_tables_to_memory();
+    // The turn allocates tables of another size itself: nothing may bring
+    // the old ones in meanwhile.
+    if (!hashTablesAsWanted()) stop_table_preparation();
     DepthLimit = search_depth_for(info_max_depth);
     Rule = ruleFromInfo(info_rule);
     if (DepthLimit > DefaultSearchDepth) DeepTurnBudget = planDeepTurn(turn_clock());

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <thread>
 
 #include "../brain/brain.h"
@@ -18,13 +19,33 @@ void brain_turn() {
 void threadLoop() {
     for (;;) {
         event1.wait();
-        if (workerJob == WorkerJob::PrepareTables)
-            prepareHashTables(&TablePreparationCancelled);
-        else
-            brain_turn();
+        brain_turn();
         event2.signal();
     }
 }
 
 // The worker lives as long as the process and is never joined.
 void startWorker() { std::thread(threadLoop).detach(); }
+
+namespace {
+std::atomic<bool> preparationCancelled{false};
+// Never destroyed, like the worker's events: the thread may still signal it
+// as the process ends.
+ManualResetEvent& preparationIdle = *new ManualResetEvent(true);
+}  // namespace
+
+void start_table_preparation() {
+    stop_table_preparation();
+    allocateWantedHashTables();
+    preparationCancelled.store(false, std::memory_order_relaxed);
+    preparationIdle.reset();
+    std::thread([] {
+        populateHashTables(preparationCancelled);
+        preparationIdle.signal();
+    }).detach();
+}
+
+void stop_table_preparation() {
+    preparationCancelled.store(true, std::memory_order_relaxed);
+    preparationIdle.wait();
+}
