@@ -433,6 +433,7 @@ const cellpos& runDeep() {
     tablesHoldDeepEntries = true;
     for (auto& plyKillers : killers) plyKillers[0] = plyKillers[1] = -1;
 
+    setGameRule(Rule, blackSideIndex());
     init();
     nowhash = 0;
     const bool ruled = Rule != GameRule::FreeStyle;

@@ -129,6 +129,9 @@ GameRule ruleFromInfo(int bits);
 // Sets the turn's per-side settings; blackIndex is the side index of the
 // side that moved first.
 void setGameRule(GameRule rule, int blackIndex);
+// Black is the side that moved first: Morrow (side index 0) is black when
+// it has as many stones on `board` as its opponent.
+int blackSideIndex();
 
 // What lies just beyond each end of a five-cell window: a board cell, or a
 // cell that always reads 0 off the grid. Laid out by init().

@@ -23,6 +23,16 @@ void setGameRule(GameRule rule, int blackIndex) {
     FoulSide = rule == GameRule::Renju ? blackIndex : -1;
 }
 
+int blackSideIndex() {
+    int own = 0, opponent = 0;
+    for (const auto& column : board)
+        for (const int stone : column) {
+            own += stone == MyStone;
+            opponent += stone == OpponentStone;
+        }
+    return own == opponent ? sideIndex(MyStone) : sideIndex(OpponentStone);
+}
+
 namespace {
 
 constexpr int Steps[4][2] = {{0, 1}, {1, 0}, {1, 1}, {1, -1}};

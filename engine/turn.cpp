@@ -31,18 +31,6 @@ void fallBackToOrderedList() {
     }
 }
 
-// Black is the side that moved first: Morrow is black when it has as many
-// stones as its opponent.
-int blackSideIndex() {
-    int own = 0, opponent = 0;
-    for (const auto& column : board)
-        for (const int stone : column) {
-            own += stone == MyStone;
-            opponent += stone == OpponentStone;
-        }
-    return own == opponent ? sideIndex(MyStone) : sideIndex(OpponentStone);
-}
-
 }  // namespace
 
 const cellpos& run() {

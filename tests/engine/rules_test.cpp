@@ -11,6 +11,8 @@ namespace {
 class Rules : public EngineTest {
 protected:
     void TearDown() override {
+        DepthLimit = DefaultSearchDepth;
+        NodeLimit = 0;
         Rule = GameRule::FreeStyle;
         setGameRule(GameRule::FreeStyle, 0);
         EngineTest::TearDown();
@@ -198,6 +200,17 @@ TEST_F(Rules, RenjuBlackNeverPlaysAFoul) {
     EXPECT_FALSE(move.x == foul.x && move.y == foul.y);
     EXPECT_EQ(board[move.x][move.y], 0);
     EXPECT_EQ(foulAt(move.x, move.y), Foul::None);
+
+    // A deep turn knows the rule as well, with nothing left over from the
+    // plain turn's settings.
+    setGameRule(GameRule::FreeStyle, 0);
+    Rule = GameRule::Renju;
+    DepthLimit = 6;
+    NodeLimit = 20000;
+    const cellpos deep = run();
+    EXPECT_FALSE(deep.x == foul.x && deep.y == foul.y) << "deep turn";
+    EXPECT_EQ(board[deep.x][deep.y], 0);
+    EXPECT_EQ(foulAt(deep.x, deep.y), Foul::None);
 }
 
 TEST_F(Rules, RenjuWhiteWinsWithAFourBlackMayNotBlock) {
