@@ -43,3 +43,21 @@ bool turnMustStop() {
     if (ActiveLimitMs < 0) return false;
     return clockMs() - start_t > ActiveLimitMs;
 }
+
+namespace {
+// A VCF search asks every so many calls whether the turn must stop, so that
+// a board full of threes cannot keep a turn past its limit; once it must,
+// every call unwinds.
+constexpr int CallsBetweenClockReads = 64;
+int callsSinceClockRead;
+}  // namespace
+
+void restartVcfClockReads() { callsSinceClockRead = 0; }
+
+bool vcfMustStop() {
+    if (timeup) return true;
+    if (++callsSinceClockRead < CallsBetweenClockReads) return false;
+    callsSinceClockRead = 0;
+    if (turnMustStop()) timeup = true;
+    return timeup;
+}

@@ -265,6 +265,10 @@ void stopTurnClock();
 // True once the turn has spent its nodes, its time (the clock is not read
 // when there is no limit) or was told to stop.
 bool turnMustStop();
+// A VCF search reads the clock every 64 calls: restarted by its top call,
+// asked by every call; true once the turn must stop (timeup is set).
+void restartVcfClockReads();
+bool vcfMustStop();
 
 // ------------------------------------------------------------------ vcf.cpp
 
@@ -273,6 +277,18 @@ extern bool HaveVcfBestMove;
 
 bool hasFour(int side);
 bool vcf(int depth, int side, int lastX, int lastY);
+// The two empty cells of a three's window, in the window's cell order.
+inline void threeEmptyCells(int w, cellpos (&empty)[2]) {
+    int found = 0;
+    for (const cellpos& c : Win2Point[w])
+        if (board[c.x][c.y] == 0) empty[found++] = c;
+}
+// The cells within five rows and five columns of the last four: the only
+// ones a deeper VCF call tries.
+inline bool nearCell(cellpos cell, int lastX, int lastY) {
+    const int dx = cell.x - lastX, dy = cell.y - lastY;
+    return dx >= -5 && dx <= 5 && dy >= -5 && dy <= 5;
+}
 
 // ----------------------------------------------------------- vcf_ruled.cpp
 // VCF under every rule but free-style: each four is played out on the board

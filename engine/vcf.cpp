@@ -9,20 +9,6 @@ namespace {
 
 constexpr int MaxVcfDepth = 6;
 
-// A VCF search asks every so many calls whether the turn must stop, so that
-// a board full of threes cannot keep a turn past its limit; once it must,
-// every call unwinds.
-constexpr int CallsBetweenClockReads = 64;
-int callsSinceClockRead;
-
-bool stopForTime() {
-    if (timeup) return true;
-    if (++callsSinceClockRead < CallsBetweenClockReads) return false;
-    callsSinceClockRead = 0;
-    if (turnMustStop()) timeup = true;
-    return timeup;
-}
-
 using WindowSet = std::uint64_t[WindowWords];
 
 // Per cell: the windows through it, and the windows with at least one cell
@@ -56,11 +42,6 @@ const CellWindowTables& cellWindows() {
 int cellIndex(cellpos c) { return c.x * BoardSize + c.y; }
 
 bool holds(const WindowSet& set, int w) { return (set[w >> 6] >> (w & 63)) & 1; }
-
-bool near(cellpos cell, int lastX, int lastY) {
-    const int dx = cell.x - lastX, dy = cell.y - lastY;
-    return dx >= -5 && dx <= 5 && dy >= -5 && dy <= 5;
-}
 
 // What a try (the attacker's four on `four`, the defender's block on
 // `block`) comes to, worked out from the window sums before the stones are
@@ -123,10 +104,8 @@ Try judgeTry(cellpos four, cellpos block, int k, int depth, int fourShift = 0, i
              bits &= bits - 1) {
             const int w = word * 64 + std::countr_zero(bits);
             cellpos empty[2];
-            int found = 0;
-            for (const cellpos& c : Win2Point[w])
-                if (board[c.x][c.y] == 0) empty[found++] = c;
-            if (near(empty[1], four.x, four.y) || (k == 1 && near(empty[0], four.x, four.y))) return Try::Search;
+            threeEmptyCells(w, empty);
+            if (nearCell(empty[1], four.x, four.y) || (k == 1 && nearCell(empty[0], four.x, four.y))) return Try::Search;
         }
     }
     return Try::Fails;
@@ -162,8 +141,8 @@ bool vcf(int depth, int side, int lastX, int lastY) {
     // This pruning is part of what the search finds, so it is kept exactly.
     bool skipFirstTries = false;
     if (depth > MaxVcfDepth) return false;
-    if (depth == 0) callsSinceClockRead = 0;
-    if (stopForTime()) return false;
+    if (depth == 0) restartVcfClockReads();
+    if (vcfMustStop()) return false;
 
     // The attacker already has a four: his next stone makes five.
     if (hasFour(side)) return true;
@@ -179,9 +158,7 @@ bool vcf(int depth, int side, int lastX, int lastY) {
         for (std::uint64_t bits = ThreeSet[k][word]; bits; bits &= bits - 1) {
             const int w = word * 64 + std::countr_zero(bits);
             cellpos empty[2];
-            int found = 0;
-            for (const cellpos& c : Win2Point[w])
-                if (board[c.x][c.y] == 0) empty[found++] = c;
+            threeEmptyCells(w, empty);
             const cellpos e0 = empty[0], e1 = empty[1];
 
             // The locality test of a first try looks at the second empty cell
@@ -189,7 +166,7 @@ bool vcf(int depth, int side, int lastX, int lastY) {
             // the search's own rule, not a slip: which lines are found, and
             // so which moves are played, depends on it.
             const cellpos testCell = side == MyStone ? e1 : e0;
-            if (local && !near(testCell, lastX, lastY)) skipFirstTries = true;
+            if (local && !nearCell(testCell, lastX, lastY)) skipFirstTries = true;
 
             // First try: four on e0, forced block on e1.
             bool placed = false;
@@ -223,7 +200,7 @@ bool vcf(int depth, int side, int lastX, int lastY) {
             // first try's stones still standing if they do; going straight
             // from those stones to these ends in the same board.
             Try second = Try::Fails;
-            if (!local || near(e1, lastX, lastY))
+            if (!local || nearCell(e1, lastX, lastY))
                 second = placed ? judgeTry(e1, e0, k, depth, defender, side) : judgeTry(e1, e0, k, depth);
             if (second == Try::Search) {
                 setTrials(e1, side, e0, defender, k);

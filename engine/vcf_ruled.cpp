@@ -8,21 +8,6 @@
 namespace {
 
 constexpr int MaxVcfDepth = 6;
-constexpr int CallsBetweenClockReads = 64;
-int callsSinceClockRead;
-
-bool stopForTime() {
-    if (timeup) return true;
-    if (++callsSinceClockRead < CallsBetweenClockReads) return false;
-    callsSinceClockRead = 0;
-    if (turnMustStop()) timeup = true;
-    return timeup;
-}
-
-bool near(cellpos cell, int lastX, int lastY) {
-    const int dx = cell.x - lastX, dy = cell.y - lastY;
-    return dx >= -5 && dx <= 5 && dy >= -5 && dy <= 5;
-}
 
 // The block turns a three of the defender (side index 1 - k) into a four:
 // the attacker would have to answer it, so the line is no longer forcing.
@@ -71,7 +56,7 @@ Try judgeTry(cellpos four, cellpos block, int side, int depth) {
                 const int w = word * 64 + std::countr_zero(bits);
                 if (inWindow(w, four) || inWindow(w, block) || windowBarred(k, w)) continue;
                 for (const cellpos& c : Win2Point[w])
-                    if (board[c.x][c.y] == 0 && near(c, four.x, four.y)) result = Try::Search;
+                    if (board[c.x][c.y] == 0 && nearCell(c, four.x, four.y)) result = Try::Search;
             }
         }
     }
@@ -84,8 +69,8 @@ Try judgeTry(cellpos four, cellpos block, int side, int depth) {
 
 bool ruledVcf(int depth, int side, int lastX, int lastY) {
     if (depth > MaxVcfDepth) return false;
-    if (depth == 0) callsSinceClockRead = 0;
-    if (stopForTime()) return false;
+    if (depth == 0) restartVcfClockReads();
+    if (vcfMustStop()) return false;
     // The attacker's four wins under the rule: his next stone makes it five.
     if (hasFour(side)) return true;
 
@@ -100,14 +85,12 @@ bool ruledVcf(int depth, int side, int lastX, int lastY) {
         for (std::uint64_t bits = ThreeSet[k][word]; bits; bits &= bits - 1) {
             const int w = word * 64 + std::countr_zero(bits);
             cellpos empty[2];
-            int found = 0;
-            for (const cellpos& c : Win2Point[w])
-                if (board[c.x][c.y] == 0) empty[found++] = c;
+            threeEmptyCells(w, empty);
             for (int t = 0; t < 2; ++t) {
                 const cellpos four = empty[t], block = empty[1 - t];
                 const int fourCell = four.x * BoardSize + four.y;
                 if (tried[fourCell >> 6] >> (fourCell & 63) & 1) continue;
-                if (local && !near(four, lastX, lastY)) continue;
+                if (local && !nearCell(four, lastX, lastY)) continue;
                 tried[fourCell >> 6] |= std::uint64_t{1} << (fourCell & 63);
                 if (isFoul(four.x, four.y, side)) continue;
 
