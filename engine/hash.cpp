@@ -71,7 +71,8 @@ constexpr std::size_t PopulateChunkBytes = std::size_t{4} << 20;
 std::size_t tableBytes() { return (HashMask + 1) * sizeof(hashentry); }
 
 // Whole pages of `size` inside [begin, begin + bytes).
-bool innerPages(void* begin, std::size_t bytes, std::uintptr_t size, std::uintptr_t& first, std::uintptr_t& last) {
+[[maybe_unused]] bool innerPages(void* begin, std::size_t bytes, std::uintptr_t size, std::uintptr_t& first,
+                                 std::uintptr_t& last) {
     first = (reinterpret_cast<std::uintptr_t>(begin) + size - 1) & ~(size - 1);
     last = (reinterpret_cast<std::uintptr_t>(begin) + bytes) & ~(size - 1);
     return last > first;
