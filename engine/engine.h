@@ -194,9 +194,8 @@ void releaseHashTables();
 bool hashTablesAsWanted();
 // Allocates them when they are not (untouched zero pages).
 void allocateWantedHashTables();
-// Brings every page of the tables in, chunk by chunk, asking for huge pages
-// as it goes; stops between chunks once `cancel` is set, and says whether it
-// got to the end. Safe while a search uses the tables: it writes nothing of
+// Brings every page of the tables in, chunk by chunk; stops between chunks
+// once `cancel` is set, and says whether it got to the end. Safe while a search uses the tables: it writes nothing of
 // theirs. The caller keeps the tables from being freed or resized meanwhile.
 bool populateHashTables(const std::atomic<bool>& cancel);
 // Frees tables larger than HashBits allows, so that a lower memory limit

@@ -60,12 +60,11 @@ void forgetWrites() { writtenCount[0] = writtenCount[1] = 0; }
 // which costs the search far more per page than asking for many at once. So
 // once INFO max_memory has told their size, another thread brings the tables
 // in whole, chunk by chunk, while the worker is free to search: it never
-// waits for them, and a page the search reaches first is simply faulted in
-// by it. Huge pages make the random probes cheaper, but on a fragmented
-// machine a huge page can wait hundreds of milliseconds for the kernel to
-// compact memory; so only the preparing thread asks for them, chunk by
-// chunk just before bringing the chunk in, and the search never waits on
-// a compaction.
+// waits for them, and a page the search reaches first it faults in itself.
+// Huge pages are asked for on the whole tables as they are allocated: a
+// search's first write into a 2 MiB region would otherwise leave that region
+// in small pages for good, and random probes over small pages miss the TLB
+// at nearly every lookup (later turns ran about four times slower).
 constexpr std::size_t PopulateChunkBytes = std::size_t{4} << 20;
 
 std::size_t tableBytes() { return (HashMask + 1) * sizeof(hashentry); }
@@ -78,15 +77,19 @@ std::size_t tableBytes() { return (HashMask + 1) * sizeof(hashentry); }
     return last > first;
 }
 
-// Advises huge pages on the chunk and brings its pages in; false where the
-// system cannot do it in one call (the search then faults pages in itself).
+void adviseHugePages([[maybe_unused]] void* table, [[maybe_unused]] std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    std::uintptr_t first, last;
+    if (innerPages(table, bytes, std::uintptr_t{2} << 20, first, last))
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
+}
+
+// Brings the chunk's pages in; false where the system cannot do it in one
+// call (the search then faults pages in itself).
 bool populateChunk([[maybe_unused]] unsigned char* begin, [[maybe_unused]] std::size_t bytes) {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
     std::uintptr_t first, last;
-#ifdef MADV_HUGEPAGE
-    if (innerPages(begin, bytes, std::uintptr_t{2} << 20, first, last))
-        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
     if (!innerPages(begin, bytes, 4096, first, last)) return true;
     return madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE) == 0;
 #else
@@ -116,6 +119,7 @@ void allocateHashTables() {
         if (hashp[0] && hashp[1]) {
             HashMask = entries - 1;
             allocatedBits = bits;
+            for (hashentry* table : hashp) adviseHugePages(table, entries * sizeof(hashentry));
             return;
         }
         releaseHashTables();
