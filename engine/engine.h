@@ -194,6 +194,11 @@ void releaseHashTables();
 bool hashTablesAsWanted();
 // Allocates them when they are not (untouched zero pages).
 void allocateWantedHashTables();
+// Brings in the small tables a turn uses while the big ones' pages are
+// coming; once, as the program starts.
+void touchStandInTables();
+// The turn is over: the pages may come again.
+void endStandInTurn();
 // Brings every page of the tables in, chunk by chunk; stops between chunks
 // once `cancel` is set, and says whether it got to the end. Safe while a search uses the tables: it writes nothing of
 // theirs. The caller keeps the tables from being freed or resized meanwhile.

@@ -1,6 +1,9 @@
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -65,7 +68,53 @@ void forgetWrites() { writtenCount[0] = writtenCount[1] = 0; }
 // search's first write into a 2 MiB region would otherwise leave that region
 // in small pages for good, and random probes over small pages miss the TLB
 // at nearly every lookup (later turns ran about four times slower).
-constexpr std::size_t PopulateChunkBytes = std::size_t{4} << 20;
+constexpr std::size_t PopulateChunkBytes = std::size_t{2} << 20;
+
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+constexpr bool CanPopulate = true;
+#else
+constexpr bool CanPopulate = false;
+#endif
+// Set from allocation until the tables' pages are all in (or bringing them
+// in stopped); a default turn that starts meanwhile keeps its entries in
+// the stand-in tables below.
+std::atomic<bool> pagesComing{false};
+std::atomic<bool> pagesIn{false};
+// A turn searching on the stand-in tables runs at full speed only with the
+// pages left alone: bringing them in competes for the memory and, on
+// fragmented memory, compacts it. So the pages wait for that turn to end
+// (or for the stand-in to fill).
+std::atomic<bool> turnOnStandIn{false};
+
+// A default turn writes a few thousand entries, scattered over the whole
+// table: each lands on a page of its own, and fresh pages cost a fault each
+// (and, for huge ones, clearing 2 MiB, maybe after compacting memory). So
+// while the pages are coming, a turn keeps its entries in a small resident
+// table, slot for slot what the big one would hold, and reads and writes
+// exactly as it would there. When it fills, its entries move to the big
+// table and the turn goes on there.
+constexpr std::size_t StandInSlots = std::size_t{1} << 18;
+constexpr std::size_t StandInCapacity = StandInSlots / 2;
+struct StandIn {
+    std::uint32_t slotPlusOne[StandInSlots];  // 0: empty
+    hashentry entry[StandInSlots];
+    std::size_t count;
+    bool active;
+};
+StandIn standIn[2];
+
+const hashentry* findInStandIn(const StandIn& s, std::size_t slot) {
+    for (std::size_t i = slot & (StandInSlots - 1);; i = (i + 1) & (StandInSlots - 1)) {
+        if (s.slotPlusOne[i] == slot + 1) return &s.entry[i];
+        if (s.slotPlusOne[i] == 0) return nullptr;
+    }
+}
+
+void clearStandIn(StandIn& s) {
+    if (s.count) std::memset(s.slotPlusOne, 0, sizeof s.slotPlusOne);
+    s.count = 0;
+    s.active = false;
+}
 
 std::size_t tableBytes() { return (HashMask + 1) * sizeof(hashentry); }
 
@@ -128,8 +177,48 @@ void allocateHashTables() {
 
 bool haveWantedTables() { return hashp[0] && allocatedBits == HashBits; }
 
+void recordWrite(int k, std::size_t slot) {
+    if (writtenCount[k]++ < WrittenListSize) writtenSlots[k][writtenCount[k] - 1] = static_cast<std::uint32_t>(slot);
+}
+
+// The turn's entries go to the big table for good.
+void moveStandInToTable(int k) {
+    turnOnStandIn.store(false, std::memory_order_relaxed);
+    StandIn& s = standIn[k];
+    for (std::size_t i = 0; i < StandInSlots; ++i)
+        if (s.slotPlusOne[i]) hashp[k][s.slotPlusOne[i] - 1] = s.entry[i];
+    clearStandIn(s);
+}
+
+// False once the stand-in is full: the entry then belongs in the big table.
+bool putInStandIn(int k, std::size_t slot, const hashentry& value) {
+    StandIn& s = standIn[k];
+    std::size_t i = slot & (StandInSlots - 1);
+    for (; s.slotPlusOne[i] != 0; i = (i + 1) & (StandInSlots - 1)) {
+        if (s.slotPlusOne[i] == slot + 1) {
+            s.entry[i] = value;
+            return true;
+        }
+    }
+    if (s.count == StandInCapacity) {
+        moveStandInToTable(k);
+        return false;
+    }
+    s.slotPlusOne[i] = static_cast<std::uint32_t>(slot + 1);
+    s.entry[i] = value;
+    ++s.count;
+    recordWrite(k, slot);
+    return true;
+}
+
 void zeroWrittenEntries() {
     for (int k = 0; k < 2; ++k) {
+        // The big table was never written.
+        if (standIn[k].active) {
+            clearStandIn(standIn[k]);
+            writtenCount[k] = 0;
+            continue;
+        }
         if (writtenCount[k] > WrittenListSize) {
             std::memset(hashp[k], 0, (HashMask + 1) * sizeof(hashentry));
         } else {
@@ -142,6 +231,9 @@ void zeroWrittenEntries() {
 }  // namespace
 
 void releaseHashTables() {
+    for (StandIn& s : standIn) clearStandIn(s);
+    pagesIn.store(false, std::memory_order_relaxed);
+    pagesComing.store(false, std::memory_order_relaxed);
     for (hashentry*& table : hashp) {
         std::free(table);
         table = nullptr;
@@ -154,21 +246,38 @@ void releaseHashTables() {
 bool hashTablesAsWanted() { return haveWantedTables(); }
 
 void allocateWantedHashTables() {
-    if (haveWantedTables()) return;
-    releaseHashTables();
-    allocateHashTables();
+    if (!haveWantedTables()) {
+        releaseHashTables();
+        allocateHashTables();
+    }
+    pagesComing.store(CanPopulate && hashp[0] && !pagesIn.load(std::memory_order_relaxed), std::memory_order_release);
 }
 
-bool populateHashTables(const std::atomic<bool>& cancel) {
+void touchStandInTables() {
+    for (StandIn& s : standIn) std::memset(static_cast<void*>(&s), 0, sizeof s);
+}
+
+namespace {
+bool populateBothTables(const std::atomic<bool>& cancel) {
     for (hashentry* table : hashp) {
         if (!table) return true;
         for (std::size_t offset = 0; offset < tableBytes(); offset += PopulateChunkBytes) {
+            while (turnOnStandIn.load(std::memory_order_relaxed) && !cancel.load(std::memory_order_relaxed))
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             if (cancel.load(std::memory_order_relaxed)) return false;
             const std::size_t bytes = std::min(PopulateChunkBytes, tableBytes() - offset);
             if (!populateChunk(reinterpret_cast<unsigned char*>(table) + offset, bytes)) return false;
         }
     }
     return true;
+}
+}  // namespace
+
+bool populateHashTables(const std::atomic<bool>& cancel) {
+    const bool done = populateBothTables(cancel);
+    if (done) pagesIn.store(true, std::memory_order_relaxed);
+    pagesComing.store(false, std::memory_order_release);
+    return done;
 }
 
 void shrinkHashTables() {
@@ -189,17 +298,30 @@ void initRandomkey() {
         for (int y = 0; y < BoardSize; ++y)
             for (int k = 0; k < 2; ++k) randomkey[x][y][k] = rand64();
     freshHashTables();
+    const bool coming = pagesComing.load(std::memory_order_acquire);
+    for (int k = 0; k < 2; ++k) standIn[k].active = coming && hashp[k];
+    turnOnStandIn.store(standIn[0].active || standIn[1].active, std::memory_order_relaxed);
 }
 
+void endStandInTurn() { turnOnStandIn.store(false, std::memory_order_relaxed); }
+
 void prefetchHashEntry(int side, std::uint64_t key) {
-    const hashentry* table = hashp[sideIndex(side)];
-    if (table) __builtin_prefetch(&table[key & HashMask]);
+    const int k = sideIndex(side);
+    const hashentry* table = hashp[k];
+    if (table && !standIn[k].active) __builtin_prefetch(&table[key & HashMask]);
 }
 
 int lookupHashValue(int side, std::uint64_t key, int depth) {
-    const hashentry* table = hashp[sideIndex(side)];
+    const int k = sideIndex(side);
+    const hashentry* table = hashp[k];
     if (!table) return HashMiss;
-    const hashentry& e = table[nowhash & HashMask];
+    static constexpr hashentry Unwritten{0, 0, 0};
+    const hashentry* found = &table[nowhash & HashMask];
+    if (standIn[k].active) {
+        found = findInStandIn(standIn[k], nowhash & HashMask);
+        if (!found) found = &Unwritten;
+    }
+    const hashentry& e = *found;
     if (e.depth < depth) return HashMiss;
     if (e.key != key) return HashMiss;
     return e.value;
@@ -210,8 +332,8 @@ void putinHashValue(int side, std::uint64_t key, int value, int depth) {
     hashentry* table = hashp[k];
     if (!table) return;
     const std::size_t slot = nowhash & HashMask;
+    if (standIn[k].active && putInStandIn(k, slot, {key, value, depth})) return;
     hashentry& e = table[slot];
-    if (e.key == 0 && e.value == 0 && e.depth == 0 && writtenCount[k]++ < WrittenListSize)
-        writtenSlots[k][writtenCount[k] - 1] = static_cast<std::uint32_t>(slot);
+    if (e.key == 0 && e.value == 0 && e.depth == 0) recordWrite(k, slot);
     e = {key, value, depth};
 }

@@ -16,6 +16,7 @@ int main() {
             stdout);
         std::fflush(stdout);
     }
+    touchStandInTables();
     startWorker();
     command_loop();
     exitProcess();

@@ -12,6 +12,7 @@ void report_iteration(const IterationStats& iteration, long long turnNodes, long
 
 void brain_turn() {
     const cellpos move = run();
+    endStandInTurn();
     if (isFree(move.x, move.y)) board[move.x][move.y] = MyStone;
     do_mymove(move.x, move.y);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <unordered_map>
 
 #include "engine/engine.h"
 #include "position_helpers.h"
@@ -256,6 +257,49 @@ TEST_F(TranspositionTable, NewTurnStartsFromEmptyTables) {
     }
     initRandomkey();
     expectAllZero();
+}
+
+// While the tables' pages are coming, a turn's entries live in a small
+// stand-in until it fills and they move to the big table: reads must be
+// what the big table alone would give, before and after the move, and the
+// next turn must find nothing of them.
+TEST_F(Hashing, EntriesReadTheSameWhileThePagesAreComing) {
+    allocateWantedHashTables();
+    std::uint64_t state = 12345;
+    auto next = [&state] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return state >> 11;
+    };
+    // A short turn that fits in the stand-in, then one that overflows it.
+    for (const int steps : {4000, 700000}) {
+        initRandomkey();
+        std::unordered_map<std::uint64_t, hashentry> model[2];
+        for (int step = 0; step < steps; ++step) {
+            const int side = step % 3 ? X : O;
+            const int k = side == X ? 0 : 1;
+            // Half the steps revisit a recent slot, so that entries are overwritten.
+            nowhash = step % 2 ? next() : (state & 0xFFFF);
+            const std::uint64_t slot = nowhash & HashMask;
+            if (step % 4 == 0) {
+                const auto it = model[k].find(slot);
+                const hashentry e = it == model[k].end() ? hashentry{0, 0, 0} : it->second;
+                const int expected = e.depth < 1 || e.key != nowhash ? HashMiss : e.value;
+                ASSERT_EQ(lookupHashValue(side, nowhash, 1), expected) << "step " << step;
+            } else {
+                const int value = static_cast<int>(next() % 1000);
+                putinHashValue(side, nowhash, value, 1 + step % 3);
+                model[k][slot] = {nowhash, value, 1 + step % 3};
+            }
+        }
+        initRandomkey();
+        for (int k = 0; k < 2; ++k)
+            for (const auto& [slot, entry] : model[k]) {
+                nowhash = entry.key;
+                ASSERT_EQ(lookupHashValue(k == 0 ? X : O, entry.key, 1), HashMiss) << steps;
+                const hashentry& e = hashp[k][slot];
+                ASSERT_TRUE(e.key == 0 && e.value == 0 && e.depth == 0) << "table " << k << " slot " << slot;
+            }
+    }
 }
 
 TEST_F(TranspositionTable, EachSideToMoveHasItsOwnTable) {
