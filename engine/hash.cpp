@@ -103,11 +103,18 @@ struct StandIn {
 };
 StandIn standIn[2];
 
-const hashentry* findInStandIn(const StandIn& s, std::size_t slot) {
-    for (std::size_t i = slot & (StandInSlots - 1);; i = (i + 1) & (StandInSlots - 1)) {
-        if (s.slotPlusOne[i] == slot + 1) return &s.entry[i];
-        if (s.slotPlusOne[i] == 0) return nullptr;
-    }
+// Where the slot's entry is, or the free place it would take.
+std::size_t standInIndex(const StandIn& s, std::size_t slot) {
+    std::size_t i = slot & (StandInSlots - 1);
+    while (s.slotPlusOne[i] != 0 && s.slotPlusOne[i] != slot + 1) i = (i + 1) & (StandInSlots - 1);
+    return i;
+}
+
+// What the big table would hold at the slot: all zero if never written.
+const hashentry& standInEntry(const StandIn& s, std::size_t slot) {
+    static constexpr hashentry Unwritten{0, 0, 0};
+    const std::size_t i = standInIndex(s, slot);
+    return s.slotPlusOne[i] ? s.entry[i] : Unwritten;
 }
 
 void clearStandIn(StandIn& s) {
@@ -193,12 +200,10 @@ void moveStandInToTable(int k) {
 // False once the stand-in is full: the entry then belongs in the big table.
 bool putInStandIn(int k, std::size_t slot, const hashentry& value) {
     StandIn& s = standIn[k];
-    std::size_t i = slot & (StandInSlots - 1);
-    for (; s.slotPlusOne[i] != 0; i = (i + 1) & (StandInSlots - 1)) {
-        if (s.slotPlusOne[i] == slot + 1) {
-            s.entry[i] = value;
-            return true;
-        }
+    const std::size_t i = standInIndex(s, slot);
+    if (s.slotPlusOne[i] != 0) {
+        s.entry[i] = value;
+        return true;
     }
     if (s.count == StandInCapacity) {
         moveStandInToTable(k);
@@ -315,13 +320,8 @@ int lookupHashValue(int side, std::uint64_t key, int depth) {
     const int k = sideIndex(side);
     const hashentry* table = hashp[k];
     if (!table) return HashMiss;
-    static constexpr hashentry Unwritten{0, 0, 0};
-    const hashentry* found = &table[nowhash & HashMask];
-    if (standIn[k].active) {
-        found = findInStandIn(standIn[k], nowhash & HashMask);
-        if (!found) found = &Unwritten;
-    }
-    const hashentry& e = *found;
+    const std::size_t slot = nowhash & HashMask;
+    const hashentry& e = standIn[k].active ? standInEntry(standIn[k], slot) : table[slot];
     if (e.depth < depth) return HashMiss;
     if (e.key != key) return HashMiss;
     return e.value;
