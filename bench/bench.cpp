@@ -5,6 +5,7 @@
 // signature and the same moves searched the same trees.
 //
 //   morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only] [--depth N] [--rule N] [--deep-ms N]
+//   morrow-bench --deep [--depth N] [--filter SUBSTRING] [--quiet | --moves] [--rule N]
 //
 // Every position is also searched by the straightforward reference engine,
 // side by side: its time gives the speed ratio, and any move, root value or
@@ -14,6 +15,11 @@
 // the positions under INFO rule N (1 exact five, 4 renju, 8 caro) instead of
 // free-style, and --deep-ms, which gives every position a deep turn of N
 // milliseconds (deep mode) and reports the depth it reached.
+//
+// --deep searches every position with deep mode's engine to a fixed depth
+// (10 unless --depth says otherwise), each as the first turn of a new game:
+// its total node count is deep mode's signature, and the summary gives its
+// nodes per second.
 
 #include <algorithm>
 #include <chrono>
@@ -34,6 +40,10 @@ namespace {
 
 // Turns slower than this would be cut under the engine's own cap.
 constexpr long long TurnCapMs = 4500;
+// The fixed depth of --deep.
+constexpr int DeepBenchDepth = 10;
+// Deep mode's table in the bench.
+constexpr std::size_t DeepBenchTableBytes = std::size_t{64} << 20;
 
 enum class Mode { Full, Quiet, Moves };
 
@@ -59,6 +69,7 @@ struct Result {
 // measured on its own, see measureTables).
 Search searchWithEngine(const char* text) {
     resetRandom();
+    forgetDeepGames();
     loadBenchPosition(text);
     TimeLimitMs = -1;
     ManagerLimitMs = -1;
@@ -131,7 +142,10 @@ std::uint64_t suiteDigest() {
 std::string cell(cellpos c) { return std::to_string(c.x) + "," + std::to_string(c.y); }
 
 void usage() {
-    std::fprintf(stderr, "usage: morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only] [--depth N] [--rule N] [--deep-ms N]\n");
+    std::fprintf(stderr,
+                 "usage: morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only] [--depth N] [--rule N] "
+                 "[--deep-ms N]\n"
+                 "       morrow-bench --deep [--depth N] [--filter SUBSTRING] [--quiet | --moves] [--rule N]\n");
 }
 
 // Tables allocated and their pages touched before the first position, as
@@ -185,7 +199,7 @@ double ratio(long long reference, long long engine) {
     return static_cast<double>(reference) / static_cast<double>(engine > 0 ? engine : 1);
 }
 
-void printSummary(const std::vector<Result>& results, bool withReference) {
+void printSummary(const std::vector<Result>& results, bool withReference, bool deep) {
     long long nodes = 0;
     std::vector<long long> engineMs, referenceMs;
     int differing = 0;
@@ -199,6 +213,11 @@ void printSummary(const std::vector<Result>& results, bool withReference) {
     std::printf("positions  %zu\n", results.size());
     std::printf("signature  %lld\n", nodes);
     printTimes("time", engineMs);
+    if (deep) {
+        long long ms = 0;
+        for (long long t : engineMs) ms += t;
+        std::printf("speed      %.0f nodes per second\n", ms > 0 ? 1000.0 * static_cast<double>(nodes) / static_cast<double>(ms) : 0.0);
+    }
     printSlowest("slowest", results, false);
     if (withReference) {
         printTimes("reference", referenceMs);
@@ -218,6 +237,7 @@ void printSummary(const std::vector<Result>& results, bool withReference) {
 int main(int argc, char** argv) {
     const char* filter = nullptr;
     Mode mode = Mode::Full;
+    bool deep = false, depthGiven = false;
 #ifdef MORROW_BENCH_REFERENCE
     bool withReference = true;
 #else
@@ -232,7 +252,11 @@ int main(int argc, char** argv) {
             mode = Mode::Moves;
         } else if (std::strcmp(argv[i], "--engine-only") == 0) {
             withReference = false;
+        } else if (std::strcmp(argv[i], "--deep") == 0) {
+            deep = true;
+            withReference = false;
         } else if (std::strcmp(argv[i], "--depth") == 0 && i + 1 < argc) {
+            depthGiven = true;
             DepthLimit = std::atoi(argv[++i]);
             if (DepthLimit < 1 || DepthLimit > MaxSearchDepth) {
                 usage();
@@ -252,6 +276,16 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+
+    if (deep) {
+        if (!depthGiven) DepthLimit = DeepBenchDepth;
+        if (DepthLimit <= DefaultSearchDepth) {
+            usage();
+            return 2;
+        }
+        DeepTurnBudget = {-1, -1};
+    }
+    if (DepthLimit > DefaultSearchDepth) sizeDeepTables(DeepBenchTableBytes);
 
     const BenchPosition* positions = benchPositions();
     const int count = benchPositionCount();
@@ -297,7 +331,8 @@ int main(int argc, char** argv) {
             std::printf("\n");
         } else if (mode == Mode::Full) {
             std::printf("%2d  %-20s %6s ", i + 1, p.name, cell(s.move).c_str());
-            for (int k = 0; k < s.iterationCount; ++k) {
+            // Deep turns: the last iteration only.
+            for (int k = deep && s.iterationCount > 0 ? s.iterationCount - 1 : 0; k < s.iterationCount; ++k) {
                 const IterationStats& it = s.iterations[k];
                 std::printf(" | d%d %6d %10lld %7lld", it.depth, it.value, it.nodes, it.ms);
             }
@@ -318,11 +353,12 @@ int main(int argc, char** argv) {
     }
 
     if (mode != Mode::Moves) {
-        printSummary(results, withReference);
-        if (!results.empty()) measureTables(positions[0].board);
+        printSummary(results, withReference, deep);
+        if (!results.empty() && !deep) measureTables(positions[0].board);
     }
 
     releaseHashTables();
+    releaseDeepTables();
     TimeLimitMs = TurnCapMs;
     ManagerLimitMs = -1;
 

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "deep/time_plan.h"
+
 // ---------------------------------------------------------------- board.cpp
 
 constexpr int BoardSize = 20;
@@ -317,7 +319,7 @@ void clearRootMemory();
 // ----------------------------------------------------------------- turn.cpp
 
 constexpr int DefaultSearchDepth = 4;
-constexpr int MaxSearchDepth = 20;
+constexpr int MaxSearchDepth = 64;
 
 extern int AiTurn;
 extern int MostDepth;
@@ -341,35 +343,27 @@ extern void (*IterationReport)(const IterationStats& iteration, long long turnNo
 
 const cellpos& run();
 
-// ------------------------------------------------------------ time_plan.cpp
-// What a deep turn may spend. softMs is what it aims at (more when its best
-// move keeps changing); hardMs cuts it wherever it is. hardMs 0 means
-// "answer at once", -1 no limit.
-struct DeepBudget {
-    long long softMs;
-    long long hardMs;
-};
-
-struct TurnClock {
-    bool given;             // any of the three came by INFO
-    long long timeoutTurn;  // ms, 0: answer at once
-    long long timeoutMatch; // ms, 0: no match clock
-    long long timeLeft;     // ms of the match clock left; 2147483647: unlimited
-    int stonesOnBoard;
-};
-
-// What an allowance leaves after the margin for waking the worker, setting
-// up the turn and writing the reply.
-long long lessSafetyMargin(long long allowanceMs);
-DeepBudget planDeepTurn(const TurnClock& clock);
-
-// ---------------------------------------------------------- deep_search.cpp
-// A turn deeper than DefaultSearchDepth is a deep turn (deep mode). The deep
-// executable sets DeepByDefault: with no INFO max_depth it deepens as far as
-// the clock allows.
+// ------------------------------------------------------- turn.cpp, deep mode
+// A turn deeper than DefaultSearchDepth is a deep turn (deep mode), played
+// by the engine of deep/, which keeps its own position and tables: this
+// driver hands it the board and the turn's limits. The deep executable sets
+// DeepByDefault: with no INFO max_depth it deepens as far as the clock allows.
 extern bool DeepByDefault;
-extern DeepBudget DeepTurnBudget;
+extern deep::TurnBudget DeepTurnBudget;
 const cellpos& runDeep();
-// Deep turns keep their entries in the tables from turn to turn; a default
-// turn after them starts from zeroed tables.
-void forgetDeepTables();
+// The deep engine's table takes at most `bytes`; released when default
+// turns are played, so that one engine's tables are there at a time.
+void sizeDeepTables(std::size_t bytes);
+void releaseDeepTables();
+// The deep table is not (yet) of the size `bytes` asks for; or is there at all.
+bool deepTablesChange(std::size_t bytes);
+bool deepTablesThere();
+bool hashTablesThere();
+// Brings the deep table's pages in (another thread, while the worker is free
+// to search); stops between chunks once `cancel` is set.
+bool populateDeepTables(const std::atomic<bool>& cancel);
+// The next deep turn starts a new game: empty table, no history.
+void forgetDeepGames();
+// The deep engine's shape tables for the rule, built before the turn that
+// needs them (renju's take a tenth of a second).
+void prepareDeepRule(GameRule rule);

@@ -1,5 +1,10 @@
 #include "engine.h"
 
+#include <algorithm>
+#include <memory>
+
+#include "deep/engine.h"
+
 int AiTurn;
 int MostDepth;
 int DepthLimit = DefaultSearchDepth;
@@ -35,7 +40,6 @@ void fallBackToOrderedList() {
 
 const cellpos& run() {
     if (DepthLimit > DefaultSearchDepth) return runDeep();
-    forgetDeepTables();
 
     // "Answer at once": one iteration, never cut.
     const bool quick = ManagerLimitMs == 0;
@@ -89,5 +93,110 @@ const cellpos& run() {
 
     stopTurnClock();
     resultpos = BestMove;
+    return resultpos;
+}
+
+// ---------------------------------------------------------------- deep mode
+
+bool DeepByDefault = false;
+deep::TurnBudget DeepTurnBudget{-1, -1};
+
+namespace {
+
+std::unique_ptr<deep::Engine> deepEngine;
+
+deep::Engine& theDeepEngine() {
+    if (!deepEngine) deepEngine = std::make_unique<deep::Engine>();
+    return *deepEngine;
+}
+
+deep::Rule deepRule(GameRule rule) {
+    switch (rule) {
+    case GameRule::ExactFive: return deep::Rule::Standard;
+    case GameRule::Renju: return deep::Rule::Renju;
+    case GameRule::Caro: return deep::Rule::Caro;
+    case GameRule::FreeStyle: break;
+    }
+    return deep::Rule::Freestyle;
+}
+
+// The board as the deep engine takes it: the smallest rectangle holding
+// every open cell, closed cells inside it blocked.
+deep::TurnPosition deepTurnPosition() {
+    deep::TurnPosition turn;
+    int width = 0, height = 0;
+    for (int x = 0; x < BoardSize; ++x)
+        for (int y = 0; y < BoardSize; ++y)
+            if (!Closed[x][y]) {
+                width = std::max(width, x + 1);
+                height = std::max(height, y + 1);
+            }
+    turn.width = width > 0 ? width : BoardSize;
+    turn.height = height > 0 ? height : BoardSize;
+    for (int x = 0; x < turn.width; ++x)
+        for (int y = 0; y < turn.height; ++y)
+            turn.cell[x][y] = Closed[x][y] ? 3 : board[x][y] == MyStone ? 1 : board[x][y] == OpponentStone ? 2 : 0;
+    turn.rule = deepRule(Rule);
+    turn.ownSide = blackSideIndex() == sideIndex(MyStone) ? 0 : 1;
+    return turn;
+}
+
+void recordDeepIteration(void*, const deep::IterationReport& r) {
+    if (IterationCount >= MaxSearchDepth) return;
+    long long nodesBefore = 0, msBefore = 0;
+    for (int i = 0; i < IterationCount; ++i) {
+        nodesBefore += Iterations[i].nodes;
+        msBefore += Iterations[i].ms;
+    }
+    const cellpos best{deep::xOf(r.move), deep::yOf(r.move)};
+    Iterations[IterationCount++] = {r.depth, r.value, r.nodes - nodesBefore, r.ms - msBefore, r.complete, best};
+    if (IterationReport) IterationReport(Iterations[IterationCount - 1], r.nodes, clockMs() - start_t);
+}
+
+}  // namespace
+
+void sizeDeepTables(std::size_t bytes) { theDeepEngine().setTableBytes(bytes); }
+
+void prepareDeepRule(GameRule rule) { deep::shapeTableFor(deepRule(rule)); }
+
+bool populateDeepTables(const std::atomic<bool>& cancel) { return !deepEngine || deepEngine->populateTables(cancel); }
+
+bool deepTablesChange(std::size_t bytes) {
+    return !deepEngine || deepEngine->tableBytes() != deep::TranspositionTable::bytesFor(bytes);
+}
+
+void forgetDeepGames() {
+    if (deepEngine) deepEngine->newGame();
+}
+
+bool deepTablesThere() { return deepEngine && deepEngine->tableBytes() > 0; }
+
+bool hashTablesThere() { return hashp[0] != nullptr; }
+
+void releaseDeepTables() {
+    if (deepEngine) deepEngine->releaseTables();
+}
+
+const cellpos& runDeep() {
+    // "Answer at once": one whole iteration of depth 1.
+    const bool quick = DeepTurnBudget.hardMs == 0;
+    start_t = clockMs();
+    timeup = false;
+    Nodes = 0;
+    IterationCount = 0;
+    AiTurn = MyStone;
+
+    deep::SearchLimits limits;
+    limits.softMs = quick ? -1 : DeepTurnBudget.softMs;
+    limits.hardMs = quick ? -1 : DeepTurnBudget.hardMs;
+    limits.nodes = quick ? 0 : NodeLimit;
+    limits.maxDepth = quick ? 1 : DepthLimit >= MaxSearchDepth ? deep::MaxPly : DepthLimit;
+    limits.stop = quick ? nullptr : &StopRequested;
+    limits.clock = clockMs;
+
+    const deep::Engine::Move move = theDeepEngine().think(deepTurnPosition(), limits, recordDeepIteration, nullptr);
+    Nodes = theDeepEngine().search().nodes();
+    timeup = IterationCount > 0 && !Iterations[IterationCount - 1].complete;
+    resultpos = move.x >= 0 ? cellpos{move.x, move.y} : cellpos{0, 0};
     return resultpos;
 }

@@ -101,6 +101,7 @@ void handleInfo(const char* text) {
         info_renju = (rule >> 2) & 1;
         if (rule & ~KnownRuleBits)
             pipeOut("MESSAGE Morrow knows the rule bits 1, 2, 4 and 8 only: the others change nothing");
+        prepare_rule(rule);
     }
     if ((value = get_cmd_param("max_depth", text))) info_max_depth = parse_info_value(value);
     if ((value = get_cmd_param("max_node", text))) info_max_node = parse_info_value(value);

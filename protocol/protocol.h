@@ -7,7 +7,9 @@
 #include "output.h"
 
 struct IterationStats;
+namespace deep {
 struct TurnClock;
+}
 
 constexpr int CommandBufferSize = 256;
 
@@ -64,6 +66,10 @@ void command_loop();
 // ---- turn_settings.cpp: what the INFO settings let a turn use.
 long long manager_time_limit_ms();
 int hash_bits_for_memory(long long max_memory);
+// What the deep engine's table may take under a memory limit (0: none).
+long long deep_table_bytes(long long max_memory);
+// INFO max_depth (or the executable) asks for deep turns.
+bool deep_turns_wanted();
 // Frees tables above what max_memory allows, before a game is announced.
 void fit_tables_to_memory();
 // Hands the settings to the engine before a move is asked for.
@@ -72,13 +78,15 @@ void prepare_turn();
 // has a thread of their own bring their pages in, so that the first turn
 // finds them ready. Nothing waits for it.
 void prepare_tables_while_idle();
+// INFO rule: deep mode's tables for the rule are built at once.
+void prepare_rule(int bits);
 // STOP: a search in progress answers at its next step, without a wait.
 void request_stop();
 
 // The deepest iteration INFO max_depth asks for (0: the executable's default).
 int search_depth_for(int max_depth);
 // The manager's clock as a deep turn plans with it.
-TurnClock turn_clock();
+deep::TurnClock turn_clock();
 
 // ---- worker.cpp
 void threadLoop();

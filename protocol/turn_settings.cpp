@@ -10,6 +10,14 @@ constexpr long long TimeLeftShare = 10;
 
 // What the process needs besides the two tables.
 constexpr long long ProcessReserveBytes = 16ll << 20;
+// Besides the deep engine's table: the same, its shape tables and caches.
+constexpr long long DeepReserveBytes = 28ll << 20;
+// With no memory limit.
+constexpr long long DefaultDeepTableBytes = 128ll << 20;
+
+// What an allowance leaves after the margin for waking the worker, setting
+// up the turn and writing the reply.
+long long lessSafetyMargin(long long allowanceMs) { return allowanceMs - (60 + allowanceMs / 16); }
 
 }  // namespace
 
@@ -31,11 +39,36 @@ int hash_bits_for_memory(long long max_memory) {
     return bits;
 }
 
+long long deep_table_bytes(long long max_memory) {
+    if (max_memory <= 0) return DefaultDeepTableBytes;
+    return max_memory > DeepReserveBytes ? max_memory - DeepReserveBytes : 0;
+}
+
+bool deep_turns_wanted() { return search_depth_for(info_max_depth) > DefaultSearchDepth; }
+
 // The tables are allocated by the first turn, once the game's INFO lines
-// have come; only tables above a lowered limit go before that.
+// have come; only tables above a lowered limit go before that. One engine's
+// tables at a time: deep turns and default ones never share them.
 void fit_tables_to_memory() {
-    const int bits = hash_bits_for_memory(info_max_memory);
     // Tables are freed or resized only with no thread bringing them in.
+    if (deep_turns_wanted()) {
+        if (hashTablesThere()) {
+            stop_table_preparation();
+            releaseHashTables();
+        }
+        const auto bytes = static_cast<std::size_t>(deep_table_bytes(info_max_memory));
+        if (deepTablesChange(bytes)) {
+            stop_table_preparation();
+            sizeDeepTables(bytes);
+        }
+        prepareDeepRule(ruleFromInfo(info_rule));
+        return;
+    }
+    if (deepTablesThere()) {
+        stop_table_preparation();
+        releaseDeepTables();
+    }
+    const int bits = hash_bits_for_memory(info_max_memory);
     if (bits != HashBits) stop_table_preparation();
     HashBits = bits;
     shrinkHashTables();
@@ -49,12 +82,17 @@ void prepare_tables_while_idle() {
     start_table_preparation();
 }
 
+// Before the turn starts the manager's clock.
+void prepare_rule(int bits) {
+    if (deep_turns_wanted()) prepareDeepRule(ruleFromInfo(bits));
+}
+
 int search_depth_for(int max_depth) {
     if (max_depth <= 0) return DeepByDefault ? MaxSearchDepth : DefaultSearchDepth;
     return max_depth > MaxSearchDepth ? MaxSearchDepth : max_depth;
 }
 
-TurnClock turn_clock() {
+deep::TurnClock turn_clock() {
     int stones = 0;
     for (const auto& column : board)
         for (const int stone : column) stones += stone != 0;
@@ -66,10 +104,10 @@ void prepare_turn() {
     fit_tables_to_memory();
     // The turn allocates tables of another size itself: nothing may bring
     // the old ones in meanwhile.
-    if (!hashTablesAsWanted()) stop_table_preparation();
+    if (!deep_turns_wanted() && !hashTablesAsWanted()) stop_table_preparation();
     DepthLimit = search_depth_for(info_max_depth);
     Rule = ruleFromInfo(info_rule);
-    if (DepthLimit > DefaultSearchDepth) DeepTurnBudget = planDeepTurn(turn_clock());
+    if (DepthLimit > DefaultSearchDepth) DeepTurnBudget = deep::planTurn(turn_clock());
     NodeLimit = info_max_node > 0 ? info_max_node : 0;
     IterationReport = info_show_detail != 0 ? report_iteration : nullptr;
     // A STOP that came while the worker was idle must not cut this turn.

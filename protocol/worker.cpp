@@ -37,11 +37,13 @@ ManualResetEvent& preparationIdle = *new ManualResetEvent(true);
 
 void start_table_preparation() {
     stop_table_preparation();
-    allocateWantedHashTables();
+    const bool deep = deep_turns_wanted();
+    if (!deep) allocateWantedHashTables();
     preparationCancelled.store(false, std::memory_order_relaxed);
     preparationIdle.reset();
-    std::thread([] {
-        populateHashTables(preparationCancelled);
+    std::thread([deep] {
+        if (deep) populateDeepTables(preparationCancelled);
+        else populateHashTables(preparationCancelled);
         preparationIdle.signal();
     }).detach();
 }

@@ -319,7 +319,7 @@ TEST_F(Turn, TurnWithoutTablesStillAnswers) {
 // What a deep turn may spend, for a handful of the managers' clocks.
 TEST(DeepPlan, BudgetFollowsTheClock) {
     const auto plan = [](bool given, long long turn, long long match, long long left, int stones) {
-        const DeepBudget b = planDeepTurn({given, turn, match, left, stones});
+        const deep::TurnBudget b = deep::planTurn({given, turn, match, left, stones});
         return std::make_pair(b.softMs, b.hardMs);
     };
     using P = std::pair<long long, long long>;

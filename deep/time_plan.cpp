@@ -1,8 +1,8 @@
-// The time planner of deep turns: a share of the match time left, spread
-// over the moves still to come, within the turn limit.
+#include "deep/time_plan.h"
+
 #include <algorithm>
 
-#include "engine.h"
+namespace deep {
 
 namespace {
 
@@ -18,22 +18,23 @@ constexpr long long LargestShareOfTimeLeft = 4;
 // A deep turn is cut in the middle of much larger searches than a default
 // one, and under load it was seen answering up to about 110 ms past its
 // limit: it keeps a wider margin of its own.
-long long deepTurnLimit(long long allowanceMs) { return allowanceMs - (80 + allowanceMs / 10); }
+long long turnLimit(long long allowanceMs) { return allowanceMs - (80 + allowanceMs / 10); }
 
 }  // namespace
 
-long long lessSafetyMargin(long long allowanceMs) { return allowanceMs - (60 + allowanceMs / 16); }
-
-DeepBudget planDeepTurn(const TurnClock& clock) {
+TurnBudget planTurn(const TurnClock& clock) {
     if (!clock.given) return {NoClockTurnMs, NoClockTurnMs};
     if (clock.timeoutTurn <= 0) return {0, 0};
-    long long hard = deepTurnLimit(clock.timeoutTurn);
+    long long hard = turnLimit(clock.timeoutTurn);
     long long soft = hard;
     if (clock.timeoutMatch > 0 && clock.timeLeft != UnlimitedTimeLeft) {
-        const int movesToCome = std::clamp(MostMovesToCome - clock.stonesOnBoard / 2, FewestMovesToCome, MostMovesToCome);
-        hard = std::min(hard, deepTurnLimit(clock.timeLeft / LargestShareOfTimeLeft));
+        const int movesToCome =
+            std::clamp(MostMovesToCome - clock.stonesOnBoard / 2, FewestMovesToCome, MostMovesToCome);
+        hard = std::min(hard, turnLimit(clock.timeLeft / LargestShareOfTimeLeft));
         soft = std::min(hard, clock.timeLeft / movesToCome);
     }
     if (hard <= 0) return {0, 0};
     return {std::max(soft, 1ll), hard};
 }
+
+}  // namespace deep

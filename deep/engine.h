@@ -1,0 +1,77 @@
+// Deep mode's engine as a whole: the position, the tables and the history
+// of one game, and the turn that searches them. The turn driver hands it the
+// board; nothing here reads the default engine's state.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "deep/search.h"
+
+namespace deep {
+
+// The board a turn starts from.
+struct TurnPosition {
+    int width = MaxBoard, height = MaxBoard;
+    Rule rule = Rule::Freestyle;
+    int ownSide = 0;  // 0: the engine plays black, who moved first
+    // [x][y]: 0 empty, 1 the engine's stone, 2 the opponent's, 3 blocked
+    std::uint8_t cell[MaxBoard][MaxBoard] = {};
+};
+
+// The shape tables of a rule, built on first use and kept.
+const ShapeTable& shapeTableFor(Rule rule);
+
+class Engine {
+public:
+    Engine();
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // The transposition table takes at most `bytes`.
+    void setTableBytes(std::size_t bytes) { table_.resize(bytes); }
+    void releaseTables() { table_.release(); }
+    bool populateTables(const std::atomic<bool>& cancel) const { return table_.populate(cancel); }
+    std::size_t tableBytes() const { return table_.bytes(); }
+    // Forget every game so far.
+    void newGame();
+    // Plays with these weights instead of the fitted ones (tuning runs).
+    void useWeights(const RuleWeights& weights) {
+        customWeights_ = weights;
+        customCells_ = cellWeightsOf(weights);
+        custom_ = true;
+    }
+
+    struct Move {
+        int x = -1, y = -1;  // -1: no free cell
+    };
+    Move think(const TurnPosition& turn, const SearchLimits& limits, Search::Report report = nullptr,
+               void* context = nullptr);
+
+    // The last turn's search, and its position as left after the turn.
+    const Search& search() const { return *search_; }
+    Search::Knobs& knobs() { return knobs_; }
+    Position& position() { return *pos_; }
+
+private:
+    std::unique_ptr<Position> pos_;
+    TranspositionTable table_;
+    std::unique_ptr<History> history_;
+    ThreatSearch threats_;
+    std::unique_ptr<Search> search_;
+    Search::Knobs knobs_;
+    bool custom_ = false;
+    RuleWeights customWeights_{};
+    CellWeights customCells_{};
+    Rule rule_ = Rule::Freestyle;
+    int width_ = 0, height_ = 0;
+    int lastStones_ = -1;
+};
+
+// Sets up `pos` for the turn: walls, blocked cells and stones, the engine to move.
+void setUpPosition(Position& pos, const TurnPosition& turn);
+void setUpPosition(Position& pos, const TurnPosition& turn, const CellWeights& weights);
+
+}  // namespace deep

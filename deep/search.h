@@ -1,0 +1,110 @@
+// The selective search of deep mode: iterative deepening of a principal
+// variation search with aspiration windows, over the board of line shapes.
+// Move lists are cut by threats (against a four only its block, against an
+// open three its defences and one's own fours), later quiet moves are
+// reduced, hopeless ones pruned near the leaves, and a win by fours is
+// looked for at every leaf. Wins and losses count the plies they take.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "deep/evaluation.h"
+#include "deep/position.h"
+#include "deep/table.h"
+#include "deep/threats.h"
+
+namespace deep {
+
+constexpr int MaxPly = 96;
+constexpr int WinScore = 30000;
+// Scores beyond this are proven wins or losses.
+constexpr int ProvenScore = WinScore - 1000;
+
+struct SearchLimits {
+    long long softMs = -1;  // aim: no new iteration past it; -1: none
+    long long hardMs = -1;  // cut wherever the search is; -1: none
+    long long nodes = 0;    // stop after this many nodes; 0: none
+    int maxDepth = 60;
+    const std::atomic<bool>* stop = nullptr;  // set from another thread to cut the search
+    long long (*clock)() = nullptr;           // milliseconds; required with a time limit
+};
+
+struct IterationReport {
+    int depth;
+    int value;
+    long long nodes;  // of the turn so far
+    long long ms;     // of the turn so far
+    bool complete;
+    int move;  // what the turn answers if it stops here
+};
+
+// Move-ordering memory that outlives a search: the history of cutoffs and
+// two killer moves per ply.
+struct History {
+    int cutoffs[2][SlotCount];
+    int killers[MaxPly + 2][2];
+
+    void clear();
+    // A new turn: old evidence counts less.
+    void age();
+};
+
+class Search {
+public:
+    Search(Position& pos, TranspositionTable& table, History& history, ThreatSearch& threats, const RuleWeights& weights)
+        : pos_(pos), table_(table), history_(history), threats_(threats), weights_(weights) {}
+
+    using Report = void (*)(void* context, const IterationReport& report);
+    // The move for the side to move (a slot), or -1 when no cell is free.
+    int think(const SearchLimits& limits, Report report = nullptr, void* context = nullptr);
+
+    long long nodes() const { return nodes_ + threats_.nodes() - threatNodesAtStart_; }
+    int completedDepth() const { return completedDepth_; }
+    int rootValue() const { return rootValue_; }
+
+    // Search knobs, for matches that measure them; fixed in play.
+    struct Knobs {
+        bool reductions = true;
+        bool futility = true;
+        bool razoring = true;
+        bool leafVcf = true;
+        bool rootVct = true;
+    };
+    Knobs knobs;
+
+private:
+    template <bool Pv>
+    int node(int depth, int alpha, int beta, int ply);
+    int quiesce(int alpha, int beta, int ply);
+    int iterate(const SearchLimits& limits, Report report, void* context);
+    int searchRoot(int depth, int alpha, int beta);
+    bool listRootMoves(int& onlyMove);
+    void checkLimits();
+    long long elapsedMs() const;
+
+    Position& pos_;
+    TranspositionTable& table_;
+    History& history_;
+    ThreatSearch& threats_;
+    const RuleWeights& weights_;
+
+    SearchLimits limits_;
+    long long startMs_ = 0;
+    long long nodes_ = 0;
+    long long threatNodesAtStart_ = 0;
+    bool stopped_ = false;
+    int completedDepth_ = 0;
+    int rootValue_ = 0;
+
+    struct RootMove {
+        int slot;
+        int value;
+        int previous;
+    };
+    RootMove root_[MaxMoves];
+    int rootCount_ = 0;
+    int rootBest_ = -1;
+};
+
+}  // namespace deep

@@ -1,0 +1,116 @@
+#include "deep/table.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+namespace deep {
+
+namespace {
+constexpr std::size_t MinBuckets = std::size_t{1} << 10;
+constexpr std::uint16_t NoMove = 0xFFFF;
+}  // namespace
+
+std::size_t TranspositionTable::bytesFor(std::size_t bytes) {
+    if (bytes < MinBuckets * sizeof(Bucket)) return 0;
+    std::size_t wanted = MinBuckets;
+    while (wanted * 2 * sizeof(Bucket) <= bytes) wanted *= 2;
+    return wanted * sizeof(Bucket);
+}
+
+void TranspositionTable::resize(std::size_t bytes) {
+    const std::size_t wanted = bytesFor(bytes) / sizeof(Bucket);
+    if (buckets_ && wanted == mask_ + 1) return;
+    release();
+    for (std::size_t count = wanted; count >= MinBuckets; count /= 2) {
+        // Untouched zero pages: what the search never reaches costs nothing.
+        void* memory = std::calloc(count, sizeof(Bucket));
+        if (!memory) continue;
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+        const std::uintptr_t huge = std::uintptr_t{2} << 20;
+        const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(memory) + huge - 1) & ~(huge - 1);
+        const std::uintptr_t last = (reinterpret_cast<std::uintptr_t>(memory) + count * sizeof(Bucket)) & ~(huge - 1);
+        if (last > first && false) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
+        buckets_ = static_cast<Bucket*>(memory);
+        mask_ = count - 1;
+        return;
+    }
+}
+
+bool TranspositionTable::populate(const std::atomic<bool>& cancel) const {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    if (!buckets_) return true;
+    constexpr std::uintptr_t Page = 4096, Chunk = std::uintptr_t{2} << 20;
+    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(buckets_) + Page - 1) & ~(Page - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(buckets_) + bytes()) & ~(Page - 1);
+    for (std::uintptr_t at = begin; at < end; at += Chunk) {
+        if (cancel.load(std::memory_order_relaxed)) return false;
+        const std::uintptr_t size = end - at < Chunk ? end - at : Chunk;
+        if (madvise(reinterpret_cast<void*>(at), size, MADV_POPULATE_WRITE) != 0) return false;
+    }
+    return true;
+#else
+    (void)cancel;
+    return false;
+#endif
+}
+
+void TranspositionTable::release() {
+    std::free(buckets_);
+    buckets_ = nullptr;
+    mask_ = 0;
+}
+
+void TranspositionTable::clear() {
+    if (buckets_) std::memset(static_cast<void*>(buckets_), 0, (mask_ + 1) * sizeof(Bucket));
+}
+
+bool TranspositionTable::probe(std::uint64_t key, TableHit& hit) const {
+    if (!buckets_) return false;
+    const Bucket& b = buckets_[key & mask_];
+    for (const Entry& e : b.entry) {
+        if (e.key != key || (e.boundAge & 3) == NoBound) continue;
+        hit.value = e.value;
+        hit.eval = e.eval;
+        hit.move = e.move == NoMove ? -1 : e.move;
+        hit.depth = e.depth;
+        hit.bound = static_cast<Bound>(e.boundAge & 3);
+        return true;
+    }
+    return false;
+}
+
+void TranspositionTable::store(std::uint64_t key, int value, int eval, int move, int depth, Bound bound) {
+    if (!buckets_) return;
+    Bucket& b = buckets_[key & mask_];
+    Entry* victim = nullptr;
+    int victimWorth = 1 << 30;
+    for (Entry& e : b.entry) {
+        if (e.key == key) {
+            // A shallower bound does not replace a deeper result of this turn.
+            const bool sameTurn = (e.boundAge >> 2) == age_;
+            if (bound != ExactBound && sameTurn && depth + 2 < e.depth) return;
+            if (move < 0 && e.move != NoMove) move = e.move;
+            victim = &e;
+            break;
+        }
+        const int staleness = ((age_ - (e.boundAge >> 2)) & AgeMask);
+        const int worth = (e.boundAge & 3) == NoBound ? -1000 : e.depth - 8 * staleness;
+        if (worth < victimWorth) {
+            victimWorth = worth;
+            victim = &e;
+        }
+    }
+    victim->key = key;
+    victim->value = static_cast<std::int16_t>(value);
+    victim->eval = static_cast<std::int16_t>(eval);
+    victim->move = move < 0 ? NoMove : static_cast<std::uint16_t>(move);
+    victim->depth = static_cast<std::int8_t>(depth < -100 ? -100 : depth > 120 ? 120 : depth);
+    victim->boundAge = static_cast<std::uint8_t>(bound | (age_ << 2));
+}
+
+}  // namespace deep

@@ -1,0 +1,71 @@
+// The transposition table of deep mode: values with their bound, the best
+// move and the static evaluation, kept from turn to turn of a game.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace deep {
+
+enum Bound : std::uint8_t { NoBound = 0, UpperBound = 1, LowerBound = 2, ExactBound = 3 };
+
+struct TableHit {
+    int value;
+    int eval;
+    int move;  // a slot, or -1
+    int depth;
+    Bound bound;
+};
+
+class TranspositionTable {
+public:
+    TranspositionTable() = default;
+    TranspositionTable(const TranspositionTable&) = delete;
+    TranspositionTable& operator=(const TranspositionTable&) = delete;
+    ~TranspositionTable() { release(); }
+
+    // The largest table within `bytes` (a power of two of buckets); smaller
+    // ones when the system refuses, none below a minimum. Keeps the entries
+    // when the size stays.
+    void resize(std::size_t bytes);
+    // The size resize(bytes) aims at.
+    static std::size_t bytesFor(std::size_t bytes);
+    void release();
+    void clear();
+    // Brings every page of the table in, 2 MiB at a time, so that a search
+    // does not wait on page faults; stops between chunks once `cancel` is
+    // set. Writes nothing of the table's: safe while a search uses it.
+    bool populate(const std::atomic<bool>& cancel) const;
+    std::size_t bytes() const { return buckets_ ? (mask_ + 1) * sizeof(Bucket) : 0; }
+    // A new turn: older entries give way first.
+    void newSearch() { age_ = static_cast<std::uint8_t>((age_ + 1) & AgeMask); }
+
+    bool probe(std::uint64_t key, TableHit& hit) const;
+    void store(std::uint64_t key, int value, int eval, int move, int depth, Bound bound);
+    void prefetch(std::uint64_t key) const {
+        if (buckets_) __builtin_prefetch(&buckets_[key & mask_]);
+    }
+
+private:
+    static constexpr std::uint8_t AgeMask = 63;
+    struct Entry {
+        std::uint64_t key;
+        std::int16_t value;
+        std::int16_t eval;
+        std::uint16_t move;
+        std::int8_t depth;
+        std::uint8_t boundAge;  // bound in the low two bits, age above
+    };
+    static_assert(sizeof(Entry) == 16, "an entry is 16 bytes");
+    static constexpr int BucketSize = 4;
+    struct alignas(64) Bucket {
+        Entry entry[BucketSize];
+    };
+
+    Bucket* buckets_ = nullptr;
+    std::size_t mask_ = 0;
+    std::uint8_t age_ = 0;
+};
+
+}  // namespace deep

@@ -1,0 +1,93 @@
+// The deep engine's turn: what it must play, what it may never play, and
+// a node-limited turn that comes out the same every time.
+#include <random>
+
+#include "deep_helpers.h"
+
+namespace deep_test {
+namespace {
+
+TurnPosition turnFrom(std::initializer_list<const char*> rows, int ownSide, Rule rule = Rule::Freestyle) {
+    TurnPosition turn;
+    turn.width = turn.height = 15;
+    turn.rule = rule;
+    turn.ownSide = ownSide;
+    int y = 3;
+    for (const char* row : rows) {
+        for (int i = 0; row[i]; ++i) {
+            const int side = row[i] == 'X' ? 0 : row[i] == 'O' ? 1 : -1;
+            if (side >= 0) turn.cell[3 + i][y] = side == ownSide ? 1 : 2;
+            if (row[i] == '#') turn.cell[3 + i][y] = 3;
+        }
+        ++y;
+    }
+    return turn;
+}
+
+SearchLimits nodeLimit(long long nodes) {
+    SearchLimits limits;
+    limits.nodes = nodes;
+    return limits;
+}
+
+TEST(DeepSearch, PlaysTheFiveAndBlocksTheFour) {
+    Engine engine;
+    engine.setTableBytes(1 << 20);
+    // X to move has a four, and so has O: X makes five.
+    Engine::Move m = engine.think(turnFrom({"OXXXX.", "......", ".OOOO."}, 0), nodeLimit(20000));
+    EXPECT_EQ(m.x, 3 + 5);
+    EXPECT_EQ(m.y, 3);
+    // O to move must block X's four (it has no five of its own).
+    m = engine.think(turnFrom({"OXXXX.", "......", "..OOO.", ".....O"}, 1), nodeLimit(20000));
+    EXPECT_EQ(m.x, 3 + 5);
+    EXPECT_EQ(m.y, 3);
+    // X to move, O threatens an open four: X answers the three, or wins first.
+    m = engine.think(turnFrom({".......", ".X.X...", "..OOO..", ".X....."}, 0), nodeLimit(50000));
+    EXPECT_TRUE(m.y == 3 + 2 && (m.x == 3 + 1 || m.x == 3 + 5 || m.x == 3 + 0 || m.x == 3 + 6)) << m.x << "," << m.y;
+}
+
+TEST(DeepSearch, RenjuBlackNeverPlaysAFoulAndBlockedCellsStayFree) {
+    std::mt19937 rng(5);
+    Engine engine;
+    engine.setTableBytes(1 << 20);
+    for (int trial = 0; trial < 12; ++trial) {
+        TurnPosition turn;
+        turn.width = turn.height = 15;
+        turn.rule = Rule::Renju;
+        turn.ownSide = 0;
+        int own = 0, other = 0;
+        for (int i = 0; i < 40; ++i) {
+            const int x = 4 + static_cast<int>(rng() % 7), y = 4 + static_cast<int>(rng() % 7);
+            if (turn.cell[x][y]) continue;
+            turn.cell[x][y] = static_cast<std::uint8_t>(i % 7 == 6 ? 3 : own <= other ? 1 : 2);
+            own += turn.cell[x][y] == 1;
+            other += turn.cell[x][y] == 2;
+        }
+        if (own != other) continue;
+        const Engine::Move m = engine.think(turn, nodeLimit(5000 + 3000 * trial));
+        ASSERT_GE(m.x, 0);
+        EXPECT_EQ(turn.cell[m.x][m.y], 0) << "trial " << trial;
+        auto pos = std::make_unique<Position>();
+        setUpPosition(*pos, turn);
+        EXPECT_FALSE(pos->isFoul(slotOf(m.x, m.y))) << "trial " << trial;
+    }
+}
+
+TEST(DeepSearch, NodeLimitedTurnsAreRepeatable) {
+    const TurnPosition turn = turnFrom({"..O....", ".XXO...", "..XO...", "...X...", "....O.."}, 0);
+    long long nodes[2];
+    Engine::Move moves[2];
+    for (int i = 0; i < 2; ++i) {
+        Engine engine;
+        engine.setTableBytes(1 << 20);
+        moves[i] = engine.think(turn, nodeLimit(40000));
+        nodes[i] = engine.search().nodes();
+    }
+    EXPECT_EQ(moves[0].x, moves[1].x);
+    EXPECT_EQ(moves[0].y, moves[1].y);
+    EXPECT_EQ(nodes[0], nodes[1]);
+    EXPECT_GE(nodes[0], 40000);
+}
+
+}  // namespace
+}  // namespace deep_test

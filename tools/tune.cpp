@@ -1,0 +1,604 @@
+// morrow-tune: self-play for deep mode, in-process and at a fixed node
+// budget, so that every run is the same on every machine.
+//
+//   morrow-tune match  --a CONFIG --b CONFIG [--openings FILE | --random N] [--nodes N] [--rule R]
+//                      [--size S] [--seed S] [--threads T]
+//       plays every opening twice, colours swapped, and reports A's score.
+//   morrow-tune games  --games N [--nodes N] [--rule R] [--size S] [--seed S] [--threads T]
+//                      [--weights FILE] --out FILE
+//       plays games from random openings and writes one game a line:
+//       "rule size result moves", result 1 black won, 0 white won, 0.5 drawn.
+//   morrow-tune fit    --rule R [--start FILE] --out FILE GAMES...
+//       fits the evaluation weights of rule R to the results of the games
+//       (logistic regression over the positions of each game).
+//   morrow-tune emit   --out deep/eval_weights.cpp FREESTYLE STANDARD RENJU CARO
+//       writes the generated source from four weight files.
+//
+// A CONFIG is a list of knob=value pairs separated by commas (the search
+// knobs of deep/search.h, and weights=FILE), or "default".
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "deep/engine.h"
+
+namespace {
+
+using namespace deep;
+
+constexpr std::size_t TableBytes = std::size_t{16} << 20;
+
+// ------------------------------------------------------------------ weights
+
+// A weights file: the numbers of RuleWeights in declaration order.
+bool readWeights(const std::string& path, RuleWeights& w) {
+    std::ifstream in(path);
+    if (!in) return false;
+    std::vector<int> values;
+    for (std::string token; in >> token;) {
+        if (token[0] == '#') {
+            std::getline(in, token);
+            continue;
+        }
+        values.push_back(std::atoi(token.c_str()));
+    }
+    std::int16_t* fields[] = {&w.moverShape[0][0], &w.moverThreat[0][0], &w.waiterShape[0][0], &w.waiterThreat[0][0],
+                              &w.tempo[0]};
+    const int sizes[] = {2 * ShapeKinds, 2 * ThreatKinds, 2 * ShapeKinds, 2 * ThreatKinds, 2};
+    std::size_t at = 0;
+    for (int f = 0; f < 5; ++f)
+        for (int i = 0; i < sizes[f]; ++i) {
+            if (at >= values.size()) return false;
+            fields[f][i] = static_cast<std::int16_t>(values[at++]);
+        }
+    return at == values.size();
+}
+
+void writeWeights(std::FILE* out, const RuleWeights& w, const char* indent, bool asSource) {
+    const auto row = [&](const char* name, const std::int16_t* v, int n) {
+        if (!asSource) std::fprintf(out, "# %s\n", name);
+        std::fprintf(out, "%s%s", indent, asSource ? "{" : "");
+        for (int i = 0; i < n; ++i) std::fprintf(out, "%s%d", i ? (asSource ? ", " : " ") : "", v[i]);
+        std::fprintf(out, "%s\n", asSource ? "}," : "");
+    };
+    const char* sides[2] = {"black", "white"};
+    for (int s = 0; s < 2; ++s) row((std::string("mover shapes, ") + sides[s]).c_str(), w.moverShape[s], ShapeKinds);
+    for (int s = 0; s < 2; ++s) row((std::string("mover threats, ") + sides[s]).c_str(), w.moverThreat[s], ThreatKinds);
+    for (int s = 0; s < 2; ++s) row((std::string("waiter shapes, ") + sides[s]).c_str(), w.waiterShape[s], ShapeKinds);
+    for (int s = 0; s < 2; ++s)
+        row((std::string("waiter threats, ") + sides[s]).c_str(), w.waiterThreat[s], ThreatKinds);
+    row("tempo, black and white", w.tempo, 2);
+}
+
+// ------------------------------------------------------------------ configs
+
+struct Config {
+    Search::Knobs knobs;
+    bool ownWeights = false;
+    RuleWeights weights{};
+};
+
+bool parseConfig(const std::string& text, Config& c) {
+    if (text == "default" || text.empty()) return true;
+    std::stringstream items(text);
+    for (std::string item; std::getline(items, item, ',');) {
+        const std::size_t eq = item.find('=');
+        if (eq == std::string::npos) return false;
+        const std::string key = item.substr(0, eq), value = item.substr(eq + 1);
+        const bool on = value != "0";
+        if (key == "reductions") c.knobs.reductions = on;
+        else if (key == "futility") c.knobs.futility = on;
+        else if (key == "razoring") c.knobs.razoring = on;
+        else if (key == "leafVcf") c.knobs.leafVcf = on;
+        else if (key == "rootVct") c.knobs.rootVct = on;
+        else if (key == "weights") {
+            if (!readWeights(value, c.weights)) {
+                std::fprintf(stderr, "cannot read weights %s\n", value.c_str());
+                return false;
+            }
+            c.ownWeights = true;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// ------------------------------------------------------------------ games
+
+using Opening = std::vector<std::pair<int, int>>;  // cells, black first
+
+struct Game {
+    Opening moves;
+    double result = 0.5;  // for black
+};
+
+// Random openings near the middle: `stones` stones, no three of a side in
+// a row, the way balanced openings are drawn.
+Opening randomOpening(std::mt19937& rng, int size, int stones) {
+    Opening cells;
+    const int middle = size / 2;
+    while (static_cast<int>(cells.size()) < stones) {
+        const int x = middle + static_cast<int>(rng() % 7) - 3, y = middle + static_cast<int>(rng() % 7) - 3;
+        bool taken = false;
+        for (const auto& c : cells) taken = taken || (c.first == x && c.second == y);
+        if (taken) continue;
+        // No three in a row for the side laying it.
+        const int side = static_cast<int>(cells.size()) % 2;
+        bool three = false;
+        const int dirs[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
+        for (const auto& d : dirs) {
+            int run = 1;
+            for (int s = -1; s <= 1; s += 2)
+                for (int k = 1; k < 3; ++k) {
+                    bool own = false;
+                    for (std::size_t i = side; i < cells.size(); i += 2)
+                        own = own || (cells[i].first == x + s * k * d[0] && cells[i].second == y + s * k * d[1]);
+                    if (!own) break;
+                    ++run;
+                }
+            three = three || run >= 3;
+        }
+        if (!three) cells.push_back({x, y});
+    }
+    return cells;
+}
+
+// Openings in c-gomoku-cli's offset format: "x,y, x,y, ..." from the middle.
+std::vector<Opening> readOpenings(const std::string& path, int size) {
+    std::vector<Opening> openings;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        Opening o;
+        std::stringstream cells(line);
+        for (std::string token; std::getline(cells, token, ',');) {
+            std::string second;
+            if (!std::getline(cells, second, ',')) break;
+            o.push_back({size / 2 + std::atoi(token.c_str()), size / 2 + std::atoi(second.c_str())});
+        }
+        if (!o.empty()) openings.push_back(o);
+    }
+    return openings;
+}
+
+struct Player {
+    std::unique_ptr<Engine> engine;
+    Config config;
+};
+
+// Plays a game from the opening; players[0] is black.
+Game playGame(Player* players[2], const Opening& opening, Rule rule, int size, long long nodes) {
+    Game game;
+    game.moves = opening;
+    const CellWeights& cellWeights = cellWeightsFor(rule);
+    auto pos = std::make_unique<Position>();
+    pos->reset(shapeTableFor(rule), cellWeights, size, size);
+    for (const auto& m : opening) pos->play(slotOf(m.first, m.second));
+    for (int i = 0; i < 2; ++i) players[i]->engine->newGame();
+    const int maxPlies = size * size;
+    while (static_cast<int>(game.moves.size()) < maxPlies) {
+        const int side = pos->sideToMove();
+        TurnPosition turn;
+        turn.width = turn.height = size;
+        turn.rule = rule;
+        turn.ownSide = side;
+        for (std::size_t i = 0; i < game.moves.size(); ++i)
+            turn.cell[game.moves[i].first][game.moves[i].second] = static_cast<std::uint8_t>(static_cast<int>(i % 2) == side ? 1 : 2);
+        SearchLimits limits;
+        limits.nodes = nodes;
+        Player& player = *players[side];
+        player.engine->knobs() = player.config.knobs;
+        const Engine::Move m = player.engine->think(turn, limits);
+        if (m.x < 0) break;
+        const int slot = slotOf(m.x, m.y);
+        if (!pos->isEmpty(slot) || !pos->mayPlay(slot, side)) {
+            game.result = side == 0 ? 0 : 1;  // an illegal move loses
+            break;
+        }
+        const bool five = pos->threat(slot, side) == MakesFive;
+        pos->play(slot);
+        game.moves.push_back({m.x, m.y});
+        if (five) {
+            game.result = side == 0 ? 1 : 0;
+            break;
+        }
+    }
+    return game;
+}
+
+// Runs `count` jobs over `threads` threads; each thread gets players of its own.
+template <typename Job>
+void runParallel(int count, int threads, Job job) {
+    std::atomic<int> next{0};
+    std::vector<std::thread> pool;
+    for (int t = 0; t < threads; ++t)
+        pool.emplace_back([&, t] {
+            for (int i; (i = next.fetch_add(1)) < count;) job(t, i);
+        });
+    for (auto& th : pool) th.join();
+}
+
+std::unique_ptr<Engine> newEngine(const Config& config) {
+    auto e = std::make_unique<Engine>();
+    e->setTableBytes(TableBytes);
+    if (config.ownWeights) e->useWeights(config.weights);
+    return e;
+}
+
+// ------------------------------------------------------------------ options
+
+struct Options {
+    std::vector<std::string> rest;
+    std::string get(const char* name, const char* fallback) const {
+        for (std::size_t i = 0; i + 1 < rest.size(); ++i)
+            if (rest[i] == name) return rest[i + 1];
+        return fallback;
+    }
+    std::vector<std::string> positional() const {
+        std::vector<std::string> out;
+        for (std::size_t i = 0; i < rest.size(); ++i) {
+            if (rest[i].rfind("--", 0) == 0) {
+                ++i;
+                continue;
+            }
+            out.push_back(rest[i]);
+        }
+        return out;
+    }
+};
+
+Rule ruleOf(const std::string& text) {
+    const int r = std::atoi(text.c_str());
+    return r == 1 ? Rule::Standard : r == 4 ? Rule::Renju : r == 8 ? Rule::Caro : Rule::Freestyle;
+}
+
+int ruleNumber(Rule rule) {
+    switch (rule) {
+    case Rule::Standard: return 1;
+    case Rule::Renju: return 4;
+    case Rule::Caro: return 8;
+    case Rule::Freestyle: break;
+    }
+    return 0;
+}
+
+int match(const Options& o) {
+    Config a, b;
+    if (!parseConfig(o.get("--a", "default"), a) || !parseConfig(o.get("--b", "default"), b)) {
+        std::fprintf(stderr, "bad config\n");
+        return 2;
+    }
+    const Rule rule = ruleOf(o.get("--rule", "0"));
+    const int size = std::atoi(o.get("--size", "15").c_str());
+    const long long nodes = std::atoll(o.get("--nodes", "20000").c_str());
+    const int threads = std::atoi(o.get("--threads", "2").c_str());
+    std::vector<Opening> openings;
+    const std::string file = o.get("--openings", "");
+    if (!file.empty()) {
+        openings = readOpenings(file, size);
+    } else {
+        std::mt19937 rng(static_cast<unsigned>(std::atoi(o.get("--seed", "1").c_str())));
+        const int n = std::atoi(o.get("--random", "50").c_str());
+        for (int i = 0; i < n; ++i) openings.push_back(randomOpening(rng, size, 3 + static_cast<int>(rng() % 3)));
+    }
+
+    std::vector<std::vector<Player>> perThread(static_cast<std::size_t>(threads));
+    for (auto& players : perThread) {
+        players.resize(2);
+        players[0] = {newEngine(a), a};
+        players[1] = {newEngine(b), b};
+    }
+    std::mutex lock;
+    double score = 0;
+    int wins = 0, losses = 0, draws = 0, done = 0;
+    long long plies = 0;
+    const int games = static_cast<int>(openings.size()) * 2;
+    runParallel(games, threads, [&](int t, int i) {
+        auto& players = perThread[static_cast<std::size_t>(t)];
+        const bool aBlack = i % 2 == 0;
+        Player* order[2] = {aBlack ? &players[0] : &players[1], aBlack ? &players[1] : &players[0]};
+        const Game g = playGame(order, openings[static_cast<std::size_t>(i / 2)], rule, size, nodes);
+        const double forA = aBlack ? g.result : 1 - g.result;
+        std::lock_guard<std::mutex> guard(lock);
+        score += forA;
+        wins += forA == 1;
+        losses += forA == 0;
+        draws += forA == 0.5;
+        plies += static_cast<long long>(g.moves.size());
+        ++done;
+        if (done % 20 == 0) std::fprintf(stderr, "  %d/%d: %+d -%d =%d\n", done, games, wins, losses, draws);
+    });
+    const double p = score / games;
+    const double elo = p <= 0 ? -999 : p >= 1 ? 999 : -400 * std::log10(1 / p - 1);
+    std::printf("games=%d A wins=%d losses=%d draws=%d score=%.3f elo=%+.0f mean plies=%.1f\n", games, wins, losses, draws,
+                p, elo, static_cast<double>(plies) / games);
+    return 0;
+}
+
+int games(const Options& o) {
+    Config config;
+    const std::string weightsFile = o.get("--weights", "");
+    const Rule rule = ruleOf(o.get("--rule", "0"));
+    if (!weightsFile.empty()) {
+        if (!readWeights(weightsFile, config.weights)) {
+            std::fprintf(stderr, "cannot read %s\n", weightsFile.c_str());
+            return 2;
+        }
+        config.ownWeights = true;
+    }
+    const int size = std::atoi(o.get("--size", "15").c_str());
+    const long long nodes = std::atoll(o.get("--nodes", "20000").c_str());
+    const int threads = std::atoi(o.get("--threads", "2").c_str());
+    const int count = std::atoi(o.get("--games", "100").c_str());
+    const std::string out = o.get("--out", "");
+    std::FILE* file = out.empty() ? stdout : std::fopen(out.c_str(), "w");
+    if (!file) return 2;
+    std::mt19937 rng(static_cast<unsigned>(std::atoi(o.get("--seed", "1").c_str())));
+    std::vector<Opening> openings;
+    for (int i = 0; i < count; ++i) openings.push_back(randomOpening(rng, size, 2 + static_cast<int>(rng() % 4)));
+
+    std::vector<std::vector<Player>> perThread(static_cast<std::size_t>(threads));
+    for (auto& players : perThread) {
+        players.resize(2);
+        players[0] = {newEngine(config), config};
+        players[1] = {newEngine(config), config};
+    }
+    std::vector<Game> results(static_cast<std::size_t>(count));
+    std::atomic<int> done{0};
+    runParallel(count, threads, [&](int t, int i) {
+        auto& players = perThread[static_cast<std::size_t>(t)];
+        Player* order[2] = {&players[0], &players[1]};
+        results[static_cast<std::size_t>(i)] = playGame(order, openings[static_cast<std::size_t>(i)], rule, size, nodes);
+        const int n = ++done;
+        if (n % 100 == 0) std::fprintf(stderr, "  %d/%d games\n", n, count);
+    });
+    for (const Game& g : results) {
+        std::fprintf(file, "%d %d %g", ruleNumber(rule), size, g.result);
+        for (const auto& m : g.moves) std::fprintf(file, " %d,%d", m.first, m.second);
+        std::fprintf(file, "\n");
+    }
+    if (file != stdout) std::fclose(file);
+    return 0;
+}
+
+// ------------------------------------------------------------------ fitting
+
+// The features of the evaluation, as the side to move sees them: counts of
+// each shape and threat class over the empty cells, for the side to move
+// and for the side that waits, by colour; and the tempo of each colour.
+constexpr int ColourFeatures = 2 * ShapeKinds + 2 * ThreatKinds;
+constexpr int FeatureCount = 2 * ColourFeatures + 2;
+
+int moverShapeFeature(int colour, int shape) { return colour * ColourFeatures + shape; }
+int moverThreatFeature(int colour, int threat) { return colour * ColourFeatures + ShapeKinds + threat; }
+int waiterShapeFeature(int colour, int shape) { return colour * ColourFeatures + ShapeKinds + ThreatKinds + shape; }
+int waiterThreatFeature(int colour, int threat) {
+    return colour * ColourFeatures + 2 * ShapeKinds + ThreatKinds + threat;
+}
+int tempoFeature(int colour) { return 2 * ColourFeatures + colour; }
+
+void featuresOf(const Position& pos, float* f) {
+    std::fill(f, f + FeatureCount, 0.0f);
+    const int me = pos.sideToMove(), opp = me ^ 1;
+    for (int x = 0; x < pos.width(); ++x)
+        for (int y = 0; y < pos.height(); ++y) {
+            const int s = slotOf(x, y);
+            if (!pos.isEmpty(s)) continue;
+            f[moverThreatFeature(me, pos.threat(s, me))] += 1;
+            f[waiterThreatFeature(opp, pos.threat(s, opp))] -= 1;
+            for (int d = 0; d < 4; ++d) {
+                f[moverShapeFeature(me, pos.shape(s, d, me))] += 1;
+                f[waiterShapeFeature(opp, pos.shape(s, d, opp))] -= 1;
+            }
+        }
+    f[tempoFeature(me)] = 1;
+}
+
+// Positions the evaluation is asked about: nothing decided at once.
+bool quiet(Position& pos) {
+    const int me = pos.sideToMove(), opp = me ^ 1;
+    int cells[1];
+    if (fiveCellsOf(pos, me, cells, 1) || fiveCellsOf(pos, opp, cells, 1)) return false;
+    return !hasOpenFourThreat(pos, me);
+}
+
+// Evaluation units per logit: an evaluation of Scale is a 73 % chance.
+constexpr double Scale = 200;
+
+int fit(const Options& o) {
+    const Rule rule = ruleOf(o.get("--rule", "0"));
+    RuleWeights start = FittedWeights[static_cast<int>(rule)];
+    const std::string startFile = o.get("--start", "");
+    if (!startFile.empty() && !readWeights(startFile, start)) return 2;
+    const bool byColour = rule == Rule::Renju;
+
+    std::vector<float> features;
+    std::vector<float> labels;
+    auto pos = std::make_unique<Position>();
+    std::vector<float> f(FeatureCount);
+    int gameCount = 0;
+    for (const std::string& path : o.positional()) {
+        std::ifstream in(path);
+        for (std::string line; std::getline(in, line);) {
+            std::stringstream words(line);
+            int r, size;
+            double result;
+            if (!(words >> r >> size >> result) || ruleOf(std::to_string(r)) != rule) continue;
+            ++gameCount;
+            pos->reset(shapeTableFor(rule), cellWeightsFor(rule), size, size);
+            std::vector<int> slots;
+            for (std::string m; words >> m;) {
+                const std::size_t comma = m.find(',');
+                slots.push_back(slotOf(std::atoi(m.c_str()), std::atoi(m.c_str() + comma + 1)));
+            }
+            for (std::size_t i = 0; i < slots.size(); ++i) {
+                // Past the opening, while the game is still open.
+                if (i >= 4 && quiet(*pos)) {
+                    featuresOf(*pos, f.data());
+                    features.insert(features.end(), f.begin(), f.end());
+                    labels.push_back(static_cast<float>(pos->sideToMove() == 0 ? result : 1 - result));
+                }
+                pos->play(slots[i]);
+            }
+        }
+    }
+    const std::size_t n = labels.size();
+    std::fprintf(stderr, "fit: %d games, %zu positions\n", gameCount, n);
+    if (n == 0) return 2;
+
+    // Weights in logits, starting from the given ones. Shared between the
+    // colours unless the rule tells them apart.
+    std::vector<double> w(FeatureCount, 0.0);
+    const auto load = [&](int colour) {
+        for (int s = 0; s < ShapeKinds; ++s) {
+            w[moverShapeFeature(colour, s)] = start.moverShape[colour][s] / Scale;
+            w[waiterShapeFeature(colour, s)] = start.waiterShape[colour][s] / Scale;
+        }
+        for (int t = 0; t < ThreatKinds; ++t) {
+            w[moverThreatFeature(colour, t)] = start.moverThreat[colour][t] / Scale;
+            w[waiterThreatFeature(colour, t)] = start.waiterThreat[colour][t] / Scale;
+        }
+        w[tempoFeature(colour)] = start.tempo[colour] / Scale;
+    };
+    load(0);
+    load(1);
+    // Features that never vary carry no evidence: they keep their value.
+    std::vector<bool> free(FeatureCount, true);
+    const auto tie = [&](int feature) { return byColour || feature >= 2 * ColourFeatures ? feature : feature % ColourFeatures; };
+    for (int s : {static_cast<int>(Dead), static_cast<int>(Five)}) {
+        free[moverShapeFeature(0, s)] = free[moverShapeFeature(1, s)] = false;
+        free[waiterShapeFeature(0, s)] = free[waiterShapeFeature(1, s)] = false;
+    }
+    free[moverThreatFeature(0, NoThreat)] = free[moverThreatFeature(1, NoThreat)] = false;
+    free[waiterThreatFeature(0, NoThreat)] = free[waiterThreatFeature(1, NoThreat)] = false;
+
+    const double l2 = std::atof(o.get("--l2", "1e-4").c_str());
+    const int iterations = std::atoi(o.get("--iterations", "3000").c_str());
+    std::vector<double> m(FeatureCount, 0), v(FeatureCount, 0), grad(FeatureCount);
+    const double rate = 0.01, beta1 = 0.9, beta2 = 0.999;
+    for (int it = 1; it <= iterations; ++it) {
+        std::fill(grad.begin(), grad.end(), 0.0);
+        double loss = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const float* x = &features[i * FeatureCount];
+            double z = 0;
+            for (int k = 0; k < FeatureCount; ++k) z += w[static_cast<std::size_t>(tie(k))] * x[k];
+            const double p = 1 / (1 + std::exp(-z));
+            const double y = labels[i];
+            loss -= y * std::log(std::max(p, 1e-12)) + (1 - y) * std::log(std::max(1 - p, 1e-12));
+            const double e = p - y;
+            for (int k = 0; k < FeatureCount; ++k) grad[static_cast<std::size_t>(tie(k))] += e * x[k];
+        }
+        for (int k = 0; k < FeatureCount; ++k) {
+            const std::size_t kk = static_cast<std::size_t>(k);
+            if (!free[kk] || tie(k) != k) continue;
+            const double g = grad[kk] / static_cast<double>(n) + l2 * w[kk];
+            m[kk] = beta1 * m[kk] + (1 - beta1) * g;
+            v[kk] = beta2 * v[kk] + (1 - beta2) * g * g;
+            const double mh = m[kk] / (1 - std::pow(beta1, it)), vh = v[kk] / (1 - std::pow(beta2, it));
+            w[kk] -= rate * mh / (std::sqrt(vh) + 1e-8);
+        }
+        if (it % 500 == 0 || it == 1) std::fprintf(stderr, "  iteration %d loss %.5f\n", it, loss / static_cast<double>(n));
+    }
+
+    RuleWeights fitted = start;
+    const auto clamp16 = [](double x) { return static_cast<std::int16_t>(std::lround(std::clamp(x * Scale, -30000.0, 30000.0))); };
+    for (int colour = 0; colour < 2; ++colour) {
+        for (int s = 0; s < ShapeKinds; ++s) {
+            fitted.moverShape[colour][s] = clamp16(w[static_cast<std::size_t>(tie(moverShapeFeature(colour, s)))]);
+            fitted.waiterShape[colour][s] = clamp16(w[static_cast<std::size_t>(tie(waiterShapeFeature(colour, s)))]);
+        }
+        for (int t = 0; t < ThreatKinds; ++t) {
+            fitted.moverThreat[colour][t] = clamp16(w[static_cast<std::size_t>(tie(moverThreatFeature(colour, t)))]);
+            fitted.waiterThreat[colour][t] = clamp16(w[static_cast<std::size_t>(tie(waiterThreatFeature(colour, t)))]);
+        }
+        fitted.tempo[colour] = clamp16(w[static_cast<std::size_t>(tempoFeature(colour))]);
+    }
+    const std::string out = o.get("--out", "");
+    std::FILE* file = out.empty() ? stdout : std::fopen(out.c_str(), "w");
+    if (!file) return 2;
+    std::fprintf(file, "# deep-mode evaluation weights, rule %d: fitted by morrow-tune fit to %d games, %zu positions\n",
+                 ruleNumber(rule), gameCount, n);
+    writeWeights(file, fitted, "", false);
+    if (file != stdout) std::fclose(file);
+    return 0;
+}
+
+int emit(const Options& o) {
+    const std::vector<std::string> files = o.positional();
+    if (files.size() != 4) {
+        std::fprintf(stderr, "emit needs four weight files: free-style, exact five, renju, caro\n");
+        return 2;
+    }
+    RuleWeights w[4];
+    for (int r = 0; r < 4; ++r)
+        if (!readWeights(files[static_cast<std::size_t>(r)], w[r])) {
+            std::fprintf(stderr, "cannot read %s\n", files[static_cast<std::size_t>(r)].c_str());
+            return 2;
+        }
+    const std::string out = o.get("--out", "");
+    std::FILE* file = out.empty() ? stdout : std::fopen(out.c_str(), "w");
+    if (!file) return 2;
+    std::fprintf(file,
+                 "// Generated by tools/fit-eval.sh (morrow-tune fit and emit): the deep-mode\n"
+                 "// evaluation weights fitted to self-play games. Do not edit by hand.\n"
+                 "#include \"deep/evaluation.h\"\n\nnamespace deep {\n\nconst RuleWeights FittedWeights[4] = {\n");
+    const char* names[4] = {"free-style", "exact five", "renju", "caro"};
+    for (int r = 0; r < 4; ++r) {
+        std::fprintf(file, "    // %s\n    {\n", names[r]);
+        const auto pair = [&](const std::int16_t* a, const std::int16_t* b, int count) {
+            std::fprintf(file, "        {{");
+            for (int i = 0; i < count; ++i) std::fprintf(file, "%s%d", i ? ", " : "", a[i]);
+            std::fprintf(file, "},\n         {");
+            for (int i = 0; i < count; ++i) std::fprintf(file, "%s%d", i ? ", " : "", b[i]);
+            std::fprintf(file, "}},\n");
+        };
+        pair(w[r].moverShape[0], w[r].moverShape[1], ShapeKinds);
+        pair(w[r].moverThreat[0], w[r].moverThreat[1], ThreatKinds);
+        pair(w[r].waiterShape[0], w[r].waiterShape[1], ShapeKinds);
+        pair(w[r].waiterThreat[0], w[r].waiterThreat[1], ThreatKinds);
+        std::fprintf(file, "        {%d, %d},\n    },\n", w[r].tempo[0], w[r].tempo[1]);
+    }
+    std::fprintf(file, "};\n\n}  // namespace deep\n");
+    if (file != stdout) std::fclose(file);
+    return 0;
+}
+
+// The current weights of every rule, as weight files for a first fit.
+int dump(const Options& o) {
+    const Rule rule = ruleOf(o.get("--rule", "0"));
+    std::printf("# deep-mode evaluation weights, rule %d\n", ruleNumber(rule));
+    writeWeights(stdout, FittedWeights[static_cast<int>(rule)], "", false);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: morrow-tune match|games|fit|emit|dump [options]\n");
+        return 2;
+    }
+    Options o;
+    for (int i = 2; i < argc; ++i) o.rest.push_back(argv[i]);
+    const std::string command = argv[1];
+    if (command == "match") return match(o);
+    if (command == "games") return games(o);
+    if (command == "fit") return fit(o);
+    if (command == "emit") return emit(o);
+    if (command == "dump") return dump(o);
+    std::fprintf(stderr, "unknown command %s\n", command.c_str());
+    return 2;
+}
