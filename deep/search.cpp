@@ -363,7 +363,7 @@ int Search::think(const SearchLimits& limits, Report report, void* context) {
 
 int Search::iterate(const SearchLimits& limits, Report report, void* context) {
     limits_ = limits;
-    startMs_ = limits_.clock ? limits_.clock() : 0;
+    startMs_ = limits_.startMs >= 0 ? limits_.startMs : limits_.clock ? limits_.clock() : 0;
     nodes_ = 0;
     threatNodesAtStart_ = threats_.nodes();
     stopped_ = false;

@@ -28,6 +28,7 @@ struct SearchLimits {
     int maxDepth = 60;
     const std::atomic<bool>* stop = nullptr;  // set from another thread to cut the search
     long long (*clock)() = nullptr;           // milliseconds; required with a time limit
+    long long startMs = -1;                   // when the turn began (clock); -1: when the search begins
 };
 
 struct IterationReport {

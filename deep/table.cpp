@@ -27,16 +27,13 @@ void TranspositionTable::resize(std::size_t bytes) {
     release();
     for (std::size_t count = wanted; count >= MinBuckets; count /= 2) {
         // Untouched zero pages: what the search never reaches costs nothing.
+        // No huge pages asked for: where the system compacts memory to make
+        // them at the first touch, a turn stalled for a tenth of a second.
         void* memory = std::calloc(count, sizeof(Bucket));
         if (!memory) continue;
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-        const std::uintptr_t huge = std::uintptr_t{2} << 20;
-        const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(memory) + huge - 1) & ~(huge - 1);
-        const std::uintptr_t last = (reinterpret_cast<std::uintptr_t>(memory) + count * sizeof(Bucket)) & ~(huge - 1);
-        if (last > first && false) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
         buckets_ = static_cast<Bucket*>(memory);
         mask_ = count - 1;
+        written_ = false;
         return;
     }
 }
@@ -66,7 +63,8 @@ void TranspositionTable::release() {
 }
 
 void TranspositionTable::clear() {
-    if (buckets_) std::memset(static_cast<void*>(buckets_), 0, (mask_ + 1) * sizeof(Bucket));
+    if (buckets_ && written_) std::memset(static_cast<void*>(buckets_), 0, (mask_ + 1) * sizeof(Bucket));
+    written_ = false;
 }
 
 bool TranspositionTable::probe(std::uint64_t key, TableHit& hit) const {
@@ -86,6 +84,7 @@ bool TranspositionTable::probe(std::uint64_t key, TableHit& hit) const {
 
 void TranspositionTable::store(std::uint64_t key, int value, int eval, int move, int depth, Bound bound) {
     if (!buckets_) return;
+    written_ = true;
     Bucket& b = buckets_[key & mask_];
     Entry* victim = nullptr;
     int victimWorth = 1 << 30;

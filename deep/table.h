@@ -65,6 +65,8 @@ private:
 
     Bucket* buckets_ = nullptr;
     std::size_t mask_ = 0;
+    // Written since it was allocated or cleared: fresh pages are zero already.
+    bool written_ = false;
     std::uint8_t age_ = 0;
 };
 

@@ -193,6 +193,7 @@ const cellpos& runDeep() {
     limits.maxDepth = quick ? 1 : DepthLimit >= MaxSearchDepth ? deep::MaxPly : DepthLimit;
     limits.stop = quick ? nullptr : &StopRequested;
     limits.clock = clockMs;
+    limits.startMs = start_t;
 
     const deep::Engine::Move move = theDeepEngine().think(deepTurnPosition(), limits, recordDeepIteration, nullptr);
     Nodes = theDeepEngine().search().nodes();

@@ -66,8 +66,9 @@ void command_loop();
 // ---- turn_settings.cpp: what the INFO settings let a turn use.
 long long manager_time_limit_ms();
 int hash_bits_for_memory(long long max_memory);
-// What the deep engine's table may take under a memory limit (0: none).
-long long deep_table_bytes(long long max_memory);
+// What the deep engine's table takes under a memory limit (0: none), for
+// turns of `turn_ms` (0 or less: no turn limit known).
+long long deep_table_bytes(long long max_memory, long long turn_ms);
 // INFO max_depth (or the executable) asks for deep turns.
 bool deep_turns_wanted();
 // Frees tables above what max_memory allows, before a game is announced.

@@ -1,6 +1,8 @@
 // What the manager's INFO settings let a turn use. INFO is handled while
 // the worker thinks, so the settings reach the engine only here, on the
 // main thread, before a move is asked for.
+#include <algorithm>
+
 #include "../engine/engine.h"
 #include "protocol.h"
 
@@ -14,6 +16,10 @@ constexpr long long ProcessReserveBytes = 16ll << 20;
 constexpr long long DeepReserveBytes = 28ll << 20;
 // With no memory limit.
 constexpr long long DefaultDeepTableBytes = 128ll << 20;
+// A turn of a second fills about this much of the table: a larger one
+// only costs the pages it takes.
+constexpr long long DeepTableBytesPerTurnMs = 64ll << 10;
+constexpr long long SmallestDeepTableBytes = 16ll << 20;
 
 // What an allowance leaves after the margin for waking the worker, setting
 // up the turn and writing the reply.
@@ -39,9 +45,11 @@ int hash_bits_for_memory(long long max_memory) {
     return bits;
 }
 
-long long deep_table_bytes(long long max_memory) {
-    if (max_memory <= 0) return DefaultDeepTableBytes;
-    return max_memory > DeepReserveBytes ? max_memory - DeepReserveBytes : 0;
+long long deep_table_bytes(long long max_memory, long long turn_ms) {
+    const long long allowed =
+        max_memory <= 0 ? DefaultDeepTableBytes : max_memory > DeepReserveBytes ? max_memory - DeepReserveBytes : 0;
+    if (turn_ms <= 0) return allowed;
+    return std::min(allowed, std::max(SmallestDeepTableBytes, turn_ms * DeepTableBytesPerTurnMs));
 }
 
 bool deep_turns_wanted() { return search_depth_for(info_max_depth) > DefaultSearchDepth; }
@@ -56,7 +64,7 @@ void fit_tables_to_memory() {
             stop_table_preparation();
             releaseHashTables();
         }
-        const auto bytes = static_cast<std::size_t>(deep_table_bytes(info_max_memory));
+        const auto bytes = static_cast<std::size_t>(deep_table_bytes(info_max_memory, info_timeout_turn));
         if (deepTablesChange(bytes)) {
             stop_table_preparation();
             sizeDeepTables(bytes);
