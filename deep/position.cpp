@@ -171,10 +171,42 @@ void Position::touchNeighbourhood(int slot, int delta) {
 void Position::refreshDirection(int slot, int direction) {
     const std::uint8_t both = table_->shapes(key_[slot][direction]);
     const int shift = 4 * direction;
-    const ShapeCombo mask = static_cast<ShapeCombo>(~(15u << shift));
-    const ShapeCombo black = static_cast<ShapeCombo>((combo_[slot][0] & mask) | ((both & 15u) << shift));
-    const ShapeCombo white = static_cast<ShapeCombo>((combo_[slot][1] & mask) | ((both >> 4) << shift));
-    updateCell(slot, black, white);
+    for (int side = 0; side < 2; ++side) {
+        const Shape now = static_cast<Shape>(side == 0 ? both & 15u : both >> 4);
+        const ShapeCombo combo = combo_[slot][side];
+        const Shape before = shapeIn(combo, direction);
+        // Most stones change nothing for the cells far down their lines.
+        if (now == before) continue;
+        combo_[slot][side] = static_cast<ShapeCombo>((combo & ~(15u << shift)) | (static_cast<unsigned>(now) << shift));
+        const Threat t = updateThreat(slot, side);
+        const Threat old = lastThreat_;
+        const int mover = weights_->moverShape[side][now] - weights_->moverShape[side][before] +
+                          weights_->moverThreat[side][t] - weights_->moverThreat[side][old];
+        const int waiter = weights_->waiterShape[side][now] - weights_->waiterShape[side][before] +
+                           weights_->waiterThreat[side][t] - weights_->waiterThreat[side][old];
+        moverSum_[side] += mover;
+        waiterSum_[side] += waiter;
+        moverValue_[slot][side] = static_cast<std::int16_t>(moverValue_[slot][side] + mover);
+        waiterValue_[slot][side] = static_cast<std::int16_t>(waiterValue_[slot][side] + waiter);
+    }
+}
+
+Threat Position::updateThreat(int slot, int side) {
+    const ShapeCombo combo = combo_[slot][side];
+    const Threat t = table_->threat(combo, side);
+    const std::uint8_t coded = static_cast<std::uint8_t>(t | (table_->needsFoulCheck(combo, side) ? CheckFlag : 0));
+    const Threat old = static_cast<Threat>(threat_[slot][side] & ThreatMask);
+    lastThreat_ = old;
+    threat_[slot][side] = coded;
+    if (old != t) {
+        if (old != NoThreat) --threatCount_[side][old];
+        if (t != NoThreat) ++threatCount_[side][t];
+        if (isFiveClass(old) != isFiveClass(t)) isFiveClass(t) ? fives_[side].insert(slot) : fives_[side].erase(slot);
+        if (isFourClass(old) != isFourClass(t)) isFourClass(t) ? fours_[side].insert(slot) : fours_[side].erase(slot);
+        if (isThreeClass(old) != isThreeClass(t))
+            isThreeClass(t) ? threes_[side].insert(slot) : threes_[side].erase(slot);
+    }
+    return t;
 }
 
 void Position::refreshAll(int slot) {
@@ -191,18 +223,7 @@ void Position::updateCell(int slot, ShapeCombo black, ShapeCombo white) {
     for (int side = 0; side < 2; ++side) {
         const ShapeCombo combo = side == 0 ? black : white;
         combo_[slot][side] = combo;
-        const Threat t = table_->threat(combo, side);
-        const std::uint8_t coded = static_cast<std::uint8_t>(t | (table_->needsFoulCheck(combo, side) ? CheckFlag : 0));
-        const Threat old = static_cast<Threat>(threat_[slot][side] & ThreatMask);
-        threat_[slot][side] = coded;
-        if (old != t) {
-            if (old != NoThreat) --threatCount_[side][old];
-            if (t != NoThreat) ++threatCount_[side][t];
-            if (isFiveClass(old) != isFiveClass(t)) isFiveClass(t) ? fives_[side].insert(slot) : fives_[side].erase(slot);
-            if (isFourClass(old) != isFourClass(t)) isFourClass(t) ? fours_[side].insert(slot) : fours_[side].erase(slot);
-            if (isThreeClass(old) != isThreeClass(t))
-                isThreeClass(t) ? threes_[side].insert(slot) : threes_[side].erase(slot);
-        }
+        const Threat t = updateThreat(slot, side);
         int mover = weights_->moverThreat[side][t], waiter = weights_->waiterThreat[side][t];
         for (int d = 0; d < 4; ++d) {
             const Shape s = shapeIn(combo, d);

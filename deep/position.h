@@ -119,6 +119,9 @@ private:
     void refreshAll(int slot);
     void forget(int slot);
     void updateCell(int slot, ShapeCombo black, ShapeCombo white);
+    // The side's threat class of the slot from its shapes, with the counts
+    // and sets that follow it; the class it had is left in lastThreat_.
+    Threat updateThreat(int slot, int side);
     void touchNeighbourhood(int slot, int delta);
     bool isFoulAt(int slot, int nesting);
     std::uint64_t sideKey() const;
@@ -140,6 +143,7 @@ private:
     std::uint8_t near_[SlotCount];
 
     int moverSum_[2], waiterSum_[2];
+    Threat lastThreat_ = NoThreat;
     int threatCount_[2][ThreatKinds];
     SlotSet fives_[2], fours_[2], threes_[2];
     SlotSet candidates_;

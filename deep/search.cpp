@@ -133,7 +133,7 @@ int Search::quiesce(int alpha, int beta, int ply) {
 }
 
 template <bool Pv>
-int Search::node(int depth, int alpha, int beta, int ply) {
+int Search::node(int depth, int alpha, int beta, int ply, bool afterPass) {
     if ((++nodes_ & 255) == 0) checkLimits();
     if (stopped_) return 0;
     const int me = pos_.sideToMove(), opp = me ^ 1;
@@ -185,7 +185,19 @@ int Search::node(int depth, int alpha, int beta, int ply) {
             const int v = quiesce(alpha, alpha + 1, ply);
             if (v <= alpha) return v;
         }
+        // Even a free move for the other side leaves us above beta.
+        if (knobs.nullMove && !afterPass && depth >= 3 && staticEval >= beta && opponentQuiet(pos_, opp) &&
+            pos_.threatCount(opp, MakesFour) + pos_.threatCount(opp, MakesFourPlus) == 0) {
+            const int r = 2 + depth / 4;
+            pos_.passTurn();
+            const int v = -node<false>(depth - 1 - r, -beta, -beta + 1, ply + 1, true);
+            pos_.passTurn();
+            if (stopped_) return 0;
+            if (v >= beta) return std::abs(v) >= ProvenScore ? beta : v;
+        }
     }
+    // No table move to start from: a shallower search finds one sooner.
+    if (knobs.iterativeReduction && depth >= 4 && tableMove < 0 && forced < 0) --depth;
 
     MovePicker picker;
     if (forced >= 0) {
@@ -214,6 +226,10 @@ int Search::node(int depth, int alpha, int beta, int ply) {
         const bool quiet = isQuiet(pos_, slot, me);
         if (!Pv && knobs.futility && calm && searched > 0 && quiet && depth <= 3 &&
             staticEval + 100 + 120 * depth <= alpha)
+            continue;
+        // Late quiet moves near the leaves are not searched at all.
+        if (!Pv && knobs.moveCountPruning && calm && quiet && depth <= 5 && searched >= 3 + depth * depth &&
+            best > -ProvenScore)
             continue;
         pos_.play(slot);
         // A forced block costs no depth.
@@ -391,7 +407,7 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
         return vcf;
     }
     if (knobs.rootVct && limits_.hardMs != 0) {
-        const long long budget = limits_.softMs < 0 ? 400000 : std::clamp(limits_.softMs * 100, 2000ll, 400000ll);
+        const long long budget = limits_.softMs < 0 ? 50000 : std::clamp(limits_.softMs * 20, 2000ll, 100000ll);
         const int vct = threats_.findVct(pos_, RootVctThreats, budget);
         if (vct >= 0 && pos_.mayPlay(vct, me)) {
             rootValue_ = ProvenScore;
@@ -450,7 +466,7 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
     return rootBest_;
 }
 
-template int Search::node<true>(int, int, int, int);
-template int Search::node<false>(int, int, int, int);
+template int Search::node<true>(int, int, int, int, bool);
+template int Search::node<false>(int, int, int, int, bool);
 
 }  // namespace deep

@@ -71,12 +71,15 @@ public:
         bool razoring = true;
         bool leafVcf = true;
         bool rootVct = true;
+        bool nullMove = true;
+        bool moveCountPruning = true;
+        bool iterativeReduction = true;
     };
     Knobs knobs;
 
 private:
     template <bool Pv>
-    int node(int depth, int alpha, int beta, int ply);
+    int node(int depth, int alpha, int beta, int ply, bool afterPass = false);
     int quiesce(int alpha, int beta, int ply);
     int iterate(const SearchLimits& limits, Report report, void* context);
     int searchRoot(int depth, int alpha, int beta);

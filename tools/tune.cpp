@@ -103,6 +103,9 @@ bool parseConfig(const std::string& text, Config& c) {
         else if (key == "razoring") c.knobs.razoring = on;
         else if (key == "leafVcf") c.knobs.leafVcf = on;
         else if (key == "rootVct") c.knobs.rootVct = on;
+        else if (key == "nullMove") c.knobs.nullMove = on;
+        else if (key == "moveCountPruning") c.knobs.moveCountPruning = on;
+        else if (key == "iterativeReduction") c.knobs.iterativeReduction = on;
         else if (key == "weights") {
             if (!readWeights(value, c.weights)) {
                 std::fprintf(stderr, "cannot read weights %s\n", value.c_str());
