@@ -120,6 +120,7 @@ void Position::undo() {
 }
 
 void Position::put(int slot, int side) {
+    const int reach = table_->compact() ? HalfLine - 1 : HalfLine;
     forget(slot);
     candidates_.erase(slot);
     const Color c = stoneOf(side);
@@ -127,7 +128,7 @@ void Position::put(int slot, int side) {
     hash_ ^= stoneKey(slot, side);
     for (int d = 0; d < 4; ++d) {
         const int step = DirectionStep[d];
-        for (int k = 1; k <= HalfLine; ++k) {
+        for (int k = 1; k <= reach; ++k) {
             const int before = slot - k * step, after = slot + k * step;
             key_[before][d] ^= static_cast<std::uint32_t>(c) << keyShiftFor(k);
             key_[after][d] ^= static_cast<std::uint32_t>(c) << keyShiftFor(-k);
@@ -139,12 +140,13 @@ void Position::put(int slot, int side) {
 }
 
 void Position::remove(int slot, int side) {
+    const int reach = table_->compact() ? HalfLine - 1 : HalfLine;
     const Color c = stoneOf(side);
     stone_[slot] = Empty;
     hash_ ^= stoneKey(slot, side);
     for (int d = 0; d < 4; ++d) {
         const int step = DirectionStep[d];
-        for (int k = 1; k <= HalfLine; ++k) {
+        for (int k = 1; k <= reach; ++k) {
             const int before = slot - k * step, after = slot + k * step;
             key_[before][d] ^= static_cast<std::uint32_t>(c) << keyShiftFor(k);
             key_[after][d] ^= static_cast<std::uint32_t>(c) << keyShiftFor(-k);
@@ -291,9 +293,13 @@ bool Position::consistent() const {
         if (stone_[slot] == BlackStone || stone_[slot] == WhiteStone) fresh->put(slot, stone_[slot] - 1);
     if (side_ == 1) fresh->hash_ ^= sideKey();
     const Position& f = *fresh;
-    if (std::memcmp(f.stone_, stone_, sizeof stone_) || std::memcmp(f.key_, key_, sizeof key_) ||
-        std::memcmp(f.near_, near_, sizeof near_) || f.hash_ != hash_)
+    if (std::memcmp(f.stone_, stone_, sizeof stone_) || std::memcmp(f.near_, near_, sizeof near_) || f.hash_ != hash_)
         return false;
+    // A compact table reads four cells out: stones leave the fifth alone.
+    const std::uint32_t keyMask = table_->compact() ? 0x3FFFCu : 0xFFFFFu;
+    for (int slot = 0; slot < SlotCount; ++slot)
+        for (int d = 0; d < 4; ++d)
+            if (stone_[slot] == Empty && ((f.key_[slot][d] ^ key_[slot][d]) & keyMask)) return false;
     for (int slot = 0; slot < SlotCount; ++slot) {
         if (stone_[slot] != Empty) continue;
         for (int side = 0; side < 2; ++side)

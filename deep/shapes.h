@@ -90,6 +90,9 @@ public:
     // Ready for `rule` (builds or rebuilds the tables as needed).
     void prepare(Rule rule);
     Rule rule() const { return rule_; }
+    // Only four cells out on each side matter: stones further out need not
+    // touch the keys.
+    bool compact() const { return compact_; }
 
     // Shapes packed as black in the low nibble, white in the high one.
     std::uint8_t shapes(std::uint32_t key) const {
