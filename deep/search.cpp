@@ -35,6 +35,9 @@ constexpr long long LeafVcfBudget = 300;
 constexpr int RootVcfPlies = 40;
 constexpr long long RootVcfBudget = 200000;
 constexpr int RootVctThreats = 6;
+// After each root move, for the other side.
+constexpr int ReplyVctThreats = 5;
+constexpr long long ReplyVctBudget = 1000;
 
 int orderScore(const Position& pos, int slot, int me) {
     const int opp = me ^ 1;
@@ -150,6 +153,10 @@ int Search::node(int depth, int alpha, int beta, int ply, bool afterPass) {
         if (!pos_.mayPlay(forced, me)) return lossIn(ply + 2);
     } else if (hasOpenFourThreat(pos_, me)) {
         return winIn(ply + 3);
+    } else if (knobs.doubleThreeWin && pos_.fourCells(opp).empty() && hasDoubleThree(pos_, me)) {
+        // Two open threes at once, and the other side has no four to
+        // answer with: it can stop only one of them.
+        return winIn(ply + 5);
     }
     if (ply >= MaxPly) return evaluate(pos_, weights_);
 
@@ -175,6 +182,12 @@ int Search::node(int depth, int alpha, int beta, int ply, bool afterPass) {
     }
 
     const bool oppThreat = forced < 0 && hasOpenFourThreat(pos_, opp);
+    // Right after a root move: a win by threats for the side to move
+    // refutes it, however deep the search would have to go to see it.
+    if (knobs.replyVct && ply == 1 && depth >= 3 && forced < 0 && !oppThreat) {
+        if (threats_.findVct(pos_, ReplyVctThreats, ReplyVctBudget) >= 0) return winIn(ply + 2 * ReplyVctThreats + 1);
+        if (stopped_) return 0;
+    }
     const bool calm = forced < 0 && !oppThreat && std::abs(beta) < ProvenScore && std::abs(alpha) < ProvenScore;
     if (!Pv && calm) {
         // Far above beta with nothing to fear: the static value stands.
@@ -385,6 +398,7 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
     stopped_ = false;
     completedDepth_ = 0;
     rootValue_ = 0;
+    rootValueKnown_ = false;
     rootBest_ = -1;
 
     // The threat searches look at the clock too.
@@ -404,6 +418,7 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
     const int vcf = threats_.findVcf(pos_, RootVcfPlies, RootVcfBudget);
     if (vcf >= 0 && pos_.mayPlay(vcf, me)) {
         rootValue_ = winIn(threats_.winLength());
+        rootValueKnown_ = true;
         return vcf;
     }
     if (knobs.rootVct && limits_.hardMs != 0) {
@@ -411,6 +426,7 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
         const int vct = threats_.findVct(pos_, RootVctThreats, budget);
         if (vct >= 0 && pos_.mayPlay(vct, me)) {
             rootValue_ = ProvenScore;
+            rootValueKnown_ = true;
             return vct;
         }
     }
@@ -445,6 +461,7 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
         if (complete) {
             previous = v;
             rootValue_ = v;
+            rootValueKnown_ = true;
             completedDepth_ = depth;
             // The rest by their values, for the next iteration.
             std::stable_sort(root_ + 1, root_ + rootCount_,

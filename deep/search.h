@@ -63,6 +63,8 @@ public:
     long long nodes() const { return nodes_ + threats_.nodes() - threatNodesAtStart_; }
     int completedDepth() const { return completedDepth_; }
     int rootValue() const { return rootValue_; }
+    // The last turn's value came from a search (not a forced or only move).
+    bool rootValueKnown() const { return rootValueKnown_; }
 
     // Search knobs, for matches that measure them; fixed in play.
     struct Knobs {
@@ -74,6 +76,9 @@ public:
         bool nullMove = true;
         bool moveCountPruning = true;
         bool iterativeReduction = true;
+        // The opponent's threat wins looked for after each root move.
+        bool replyVct = false;
+        bool doubleThreeWin = true;
     };
     Knobs knobs;
 
@@ -100,6 +105,7 @@ private:
     bool stopped_ = false;
     int completedDepth_ = 0;
     int rootValue_ = 0;
+    bool rootValueKnown_ = false;
 
     struct RootMove {
         int slot;

@@ -55,6 +55,16 @@ bool hasOpenFourThreat(Position& pos, int side) {
     return found;
 }
 
+bool hasDoubleThree(Position& pos, int side) {
+    // Renju black's legal double threes hold one real three at most.
+    if (pos.threatCount(side, MakesDoubleThree) == 0 || side == pos.table().foulSide()) return false;
+    bool found = false;
+    pos.threeCells(side).forEach([&](int s) {
+        if (!found && pos.threat(s, side) == MakesDoubleThree && pos.mayPlay(s, side)) found = true;
+    });
+    return found;
+}
+
 void defencesAgainstOpenFour(Position& pos, int attacker, MoveList& out) {
     SlotSet seen;
     seen.clear();

@@ -30,6 +30,9 @@ int fiveCellsOf(const Position& pos, int side, int* cells, int limit);
 // two fours from one stone) that it may play.
 bool hasOpenFourThreat(Position& pos, int side);
 
+// True when `side` may make two open threes with one stone.
+bool hasDoubleThree(Position& pos, int side);
+
 // The moves of `defender` against every open four `attacker` could make:
 // the open-four cells and the cells of their lines where the attacker would
 // make a four. Fours of the defender's own are not included.

@@ -8,9 +8,10 @@
 //                      [--weights FILE] --out FILE
 //       plays games from random openings and writes one game a line:
 //       "rule size result moves", result 1 black won, 0 white won, 0.5 drawn.
-//   morrow-tune fit    --rule R [--start FILE] --out FILE GAMES...
+//   morrow-tune fit    --rule R [--start FILE] [--lambda L] --out FILE GAMES...
 //       fits the evaluation weights of rule R to the results of the games
-//       (logistic regression over the positions of each game).
+//       (logistic regression over the positions of each game); with L < 1
+//       each label mixes the result (share L) with the search's value there.
 //   morrow-tune emit   --out deep/eval_weights.cpp FREESTYLE STANDARD RENJU CARO
 //       writes the generated source from four weight files.
 //
@@ -106,6 +107,8 @@ bool parseConfig(const std::string& text, Config& c) {
         else if (key == "nullMove") c.knobs.nullMove = on;
         else if (key == "moveCountPruning") c.knobs.moveCountPruning = on;
         else if (key == "iterativeReduction") c.knobs.iterativeReduction = on;
+        else if (key == "replyVct") c.knobs.replyVct = on;
+        else if (key == "doubleThreeWin") c.knobs.doubleThreeWin = on;
         else if (key == "weights") {
             if (!readWeights(value, c.weights)) {
                 std::fprintf(stderr, "cannot read weights %s\n", value.c_str());
@@ -125,8 +128,10 @@ using Opening = std::vector<std::pair<int, int>>;  // cells, black first
 
 struct Game {
     Opening moves;
-    double result = 0.5;  // for black
+    std::vector<int> values;  // the mover's search value before each move; NoValue for the opening and forced moves
+    double result = 0.5;      // for black
 };
+constexpr int NoValue = 1 << 30;
 
 // Random openings near the middle: `stones` stones, no three of a side in
 // a row, the way balanced openings are drawn.
@@ -185,6 +190,7 @@ struct Player {
 Game playGame(Player* players[2], const Opening& opening, Rule rule, int size, long long nodes) {
     Game game;
     game.moves = opening;
+    game.values.assign(opening.size(), NoValue);
     const CellWeights& cellWeights = cellWeightsFor(rule);
     auto pos = std::make_unique<Position>();
     pos->reset(shapeTableFor(rule), cellWeights, size, size);
@@ -213,6 +219,8 @@ Game playGame(Player* players[2], const Opening& opening, Rule rule, int size, l
         const bool five = pos->threat(slot, side) == MakesFive;
         pos->play(slot);
         game.moves.push_back({m.x, m.y});
+        const Search& search = player.engine->search();
+        game.values.push_back(search.rootValueKnown() ? search.rootValue() : NoValue);
         if (five) {
             game.result = side == 0 ? 1 : 0;
             break;
@@ -369,7 +377,10 @@ int games(const Options& o) {
     });
     for (const Game& g : results) {
         std::fprintf(file, "%d %d %g", ruleNumber(rule), size, g.result);
-        for (const auto& m : g.moves) std::fprintf(file, " %d,%d", m.first, m.second);
+        for (std::size_t i = 0; i < g.moves.size(); ++i) {
+            std::fprintf(file, " %d,%d", g.moves[i].first, g.moves[i].second);
+            if (g.values[i] != NoValue) std::fprintf(file, ":%d", g.values[i]);
+        }
         std::fprintf(file, "\n");
     }
     if (file != stdout) std::fclose(file);
@@ -427,6 +438,8 @@ int fit(const Options& o) {
     if (!startFile.empty() && !readWeights(startFile, start)) return 2;
     const bool byColour = rule == Rule::Renju;
 
+    // The share of the game's result in each label; the rest is the search's value.
+    const double lambda = std::atof(o.get("--lambda", "1").c_str());
     std::vector<float> features;
     std::vector<float> labels;
     auto pos = std::make_unique<Position>();
@@ -441,17 +454,25 @@ int fit(const Options& o) {
             if (!(words >> r >> size >> result) || ruleOf(std::to_string(r)) != rule) continue;
             ++gameCount;
             pos->reset(shapeTableFor(rule), cellWeightsFor(rule), size, size);
-            std::vector<int> slots;
+            std::vector<int> slots, values;
             for (std::string m; words >> m;) {
-                const std::size_t comma = m.find(',');
+                const std::size_t comma = m.find(','), colon = m.find(':');
                 slots.push_back(slotOf(std::atoi(m.c_str()), std::atoi(m.c_str() + comma + 1)));
+                values.push_back(colon == std::string::npos ? NoValue : std::atoi(m.c_str() + colon + 1));
             }
             for (std::size_t i = 0; i < slots.size(); ++i) {
-                // Past the opening, while the game is still open.
+                // Past the opening, while the game is still open. The label
+                // mixes the game's result with the search's own verdict.
                 if (i >= 4 && quiet(*pos)) {
                     featuresOf(*pos, f.data());
                     features.insert(features.end(), f.begin(), f.end());
-                    labels.push_back(static_cast<float>(pos->sideToMove() == 0 ? result : 1 - result));
+                    const double outcome = pos->sideToMove() == 0 ? result : 1 - result;
+                    double label = outcome;
+                    if (values[i] != NoValue) {
+                        const double v = std::clamp(values[i], -3000, 3000) / Scale;
+                        label = lambda * outcome + (1 - lambda) / (1 + std::exp(-v));
+                    }
+                    labels.push_back(static_cast<float>(label));
                 }
                 pos->play(slots[i]);
             }
