@@ -71,9 +71,9 @@ public:
         bool reductions = true;
         bool futility = true;
         bool razoring = true;
-        bool leafVcf = true;
+        bool leafVcf = false;
         bool rootVct = true;
-        bool nullMove = true;
+        bool nullMove = false;
         bool moveCountPruning = true;
         bool iterativeReduction = true;
         // The opponent's threat wins looked for after each root move.
