@@ -63,7 +63,7 @@ Engine::Move Engine::think(const TurnPosition& turn, const SearchLimits& limits,
     lastStones_ = stones;
     table_.newSearch();
 
-    setUpPosition(*pos_, turn, custom_ ? customCells_ : cellWeightsFor(turn.rule));
+    setUpPosition(*pos_, turn, custom_ ? customWeights_.cells : cellWeightsFor(turn.rule));
     const RuleWeights& weights = custom_ ? customWeights_ : FittedWeights[static_cast<int>(turn.rule)];
     search_ = std::make_unique<Search>(*pos_, table_, *history_, threats_, weights);
     search_->knobs = knobs_;

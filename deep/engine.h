@@ -40,7 +40,6 @@ public:
     // Plays with these weights instead of the fitted ones (tuning runs).
     void useWeights(const RuleWeights& weights) {
         customWeights_ = weights;
-        customCells_ = cellWeightsOf(weights);
         custom_ = true;
     }
 
@@ -64,7 +63,6 @@ private:
     Search::Knobs knobs_;
     bool custom_ = false;
     RuleWeights customWeights_{};
-    CellWeights customCells_{};
     Rule rule_ = Rule::Freestyle;
     int width_ = 0, height_ = 0;
     int lastStones_ = -1;

@@ -2,25 +2,25 @@
 
 namespace deep {
 
-CellWeights cellWeightsOf(const RuleWeights& weights) {
-    CellWeights cells{};
+RuleWeights ruleWeightsOf(const ShapeWeights& w, Rule rule) {
+    RuleWeights out{};
+    const ComboKindTable& kinds = comboKinds();
     for (int side = 0; side < 2; ++side) {
-        for (int s = 0; s < ShapeKinds; ++s) {
-            cells.moverShape[side][s] = weights.moverShape[side][s];
-            cells.waiterShape[side][s] = weights.waiterShape[side][s];
+        const bool renjuBlack = rule == Rule::Renju && side == 0;
+        for (int k = 0; k < ComboKinds; ++k) {
+            bool check = false;
+            const Threat t = classify(kinds.shapes[k], renjuBlack, check);
+            int mover = w.moverThreat[side][t], waiter = w.waiterThreat[side][t];
+            for (const Shape s : kinds.shapes[k]) {
+                mover += w.moverShape[side][s];
+                waiter += w.waiterShape[side][s];
+            }
+            out.cells.mover[side][k] = static_cast<std::int16_t>(mover);
+            out.cells.waiter[side][k] = static_cast<std::int16_t>(waiter);
         }
-        for (int t = 0; t < ThreatKinds; ++t) {
-            cells.moverThreat[side][t] = weights.moverThreat[side][t];
-            cells.waiterThreat[side][t] = weights.waiterThreat[side][t];
-        }
+        out.tempo[side] = w.tempo[side];
     }
-    return cells;
-}
-
-const CellWeights& cellWeightsFor(Rule rule) {
-    static const CellWeights byRule[4] = {cellWeightsOf(FittedWeights[0]), cellWeightsOf(FittedWeights[1]),
-                                          cellWeightsOf(FittedWeights[2]), cellWeightsOf(FittedWeights[3])};
-    return byRule[static_cast<int>(rule)];
+    return out;
 }
 
 }  // namespace deep

@@ -10,24 +10,29 @@ namespace deep {
 // Evaluations stay within this bound; proven results lie beyond it.
 constexpr int EvalLimit = 15000;
 
-// The weights of one rule, as the fitting tool writes them: per side (black,
-// white), for the side to move and for the side that waits, a value per
-// line shape and per threat class, and the worth of having the move.
+// The weights of one rule, as the fitting tool writes them: per side
+// (black, white), the worth of each kind of cell to the side to move and to
+// the side that waits, and the worth of having the move.
 struct RuleWeights {
-    std::int16_t moverShape[2][ShapeKinds];
-    std::int16_t moverThreat[2][ThreatKinds];
-    std::int16_t waiterShape[2][ShapeKinds];
-    std::int16_t waiterThreat[2][ThreatKinds];
+    CellWeights cells;
     std::int16_t tempo[2];
 };
 
 // The fitted weights, indexed by Rule (eval_weights.cpp, generated).
 extern const RuleWeights FittedWeights[4];
 
-// The cell weights of the position layer for a rule, built once from the
-// fitted ones; `weights` replaces them (tuning runs pass their own).
-const CellWeights& cellWeightsFor(Rule rule);
-CellWeights cellWeightsOf(const RuleWeights& weights);
+inline const CellWeights& cellWeightsFor(Rule rule) { return FittedWeights[static_cast<int>(rule)].cells; }
+
+// Weights as a sum over the cell's line shapes and its threat class: how
+// the fit starts, and a form short enough to write by hand.
+struct ShapeWeights {
+    std::int16_t moverShape[2][ShapeKinds];
+    std::int16_t moverThreat[2][ThreatKinds];
+    std::int16_t waiterShape[2][ShapeKinds];
+    std::int16_t waiterThreat[2][ThreatKinds];
+    std::int16_t tempo[2];
+};
+RuleWeights ruleWeightsOf(const ShapeWeights& weights, Rule rule);
 
 // The position's value for the side to move.
 inline int evaluate(const Position& pos, const RuleWeights& weights) {

@@ -176,20 +176,16 @@ void Position::refreshDirection(int slot, int direction) {
     for (int side = 0; side < 2; ++side) {
         const Shape now = static_cast<Shape>(side == 0 ? both & 15u : both >> 4);
         const ShapeCombo combo = combo_[slot][side];
-        const Shape before = shapeIn(combo, direction);
         // Most stones change nothing for the cells far down their lines.
-        if (now == before) continue;
+        if (now == shapeIn(combo, direction)) continue;
         combo_[slot][side] = static_cast<ShapeCombo>((combo & ~(15u << shift)) | (static_cast<unsigned>(now) << shift));
-        const Threat t = updateThreat(slot, side);
-        const Threat old = lastThreat_;
-        const int mover = weights_->moverShape[side][now] - weights_->moverShape[side][before] +
-                          weights_->moverThreat[side][t] - weights_->moverThreat[side][old];
-        const int waiter = weights_->waiterShape[side][now] - weights_->waiterShape[side][before] +
-                           weights_->waiterThreat[side][t] - weights_->waiterThreat[side][old];
-        moverSum_[side] += mover;
-        waiterSum_[side] += waiter;
-        moverValue_[slot][side] = static_cast<std::int16_t>(moverValue_[slot][side] + mover);
-        waiterValue_[slot][side] = static_cast<std::int16_t>(waiterValue_[slot][side] + waiter);
+        updateThreat(slot, side);
+        const int kind = table_->comboKind(combo_[slot][side]);
+        const int mover = weights_->mover[side][kind], waiter = weights_->waiter[side][kind];
+        moverSum_[side] += mover - moverValue_[slot][side];
+        waiterSum_[side] += waiter - waiterValue_[slot][side];
+        moverValue_[slot][side] = static_cast<std::int16_t>(mover);
+        waiterValue_[slot][side] = static_cast<std::int16_t>(waiter);
     }
 }
 
@@ -198,7 +194,6 @@ Threat Position::updateThreat(int slot, int side) {
     const Threat t = table_->threat(combo, side);
     const std::uint8_t coded = static_cast<std::uint8_t>(t | (table_->needsFoulCheck(combo, side) ? CheckFlag : 0));
     const Threat old = static_cast<Threat>(threat_[slot][side] & ThreatMask);
-    lastThreat_ = old;
     threat_[slot][side] = coded;
     if (old != t) {
         if (old != NoThreat) --threatCount_[side][old];
@@ -225,13 +220,9 @@ void Position::updateCell(int slot, ShapeCombo black, ShapeCombo white) {
     for (int side = 0; side < 2; ++side) {
         const ShapeCombo combo = side == 0 ? black : white;
         combo_[slot][side] = combo;
-        const Threat t = updateThreat(slot, side);
-        int mover = weights_->moverThreat[side][t], waiter = weights_->waiterThreat[side][t];
-        for (int d = 0; d < 4; ++d) {
-            const Shape s = shapeIn(combo, d);
-            mover += weights_->moverShape[side][s];
-            waiter += weights_->waiterShape[side][s];
-        }
+        updateThreat(slot, side);
+        const int kind = table_->comboKind(combo);
+        const int mover = weights_->mover[side][kind], waiter = weights_->waiter[side][kind];
         moverSum_[side] += mover - moverValue_[slot][side];
         waiterSum_[side] += waiter - waiterValue_[slot][side];
         moverValue_[slot][side] = static_cast<std::int16_t>(mover);

@@ -39,14 +39,12 @@ struct SlotSet {
     }
 };
 
-// What each empty cell is worth to the evaluation, by its four shapes and
-// its threat class for a side: once as seen by the side to move, once by
-// the side that waits. The evaluation layer fills it in.
+// What each empty cell is worth to the evaluation, by the kind of its four
+// shapes for a side (black, white): once as seen by the side to move, once
+// by the side that waits. The evaluation layer fills it in.
 struct CellWeights {
-    std::int16_t moverShape[2][ShapeKinds];
-    std::int16_t moverThreat[2][ThreatKinds];
-    std::int16_t waiterShape[2][ShapeKinds];
-    std::int16_t waiterThreat[2][ThreatKinds];
+    std::int16_t mover[2][ComboKinds];
+    std::int16_t waiter[2][ComboKinds];
 };
 
 class Position {
@@ -120,7 +118,7 @@ private:
     void forget(int slot);
     void updateCell(int slot, ShapeCombo black, ShapeCombo white);
     // The side's threat class of the slot from its shapes, with the counts
-    // and sets that follow it; the class it had is left in lastThreat_.
+    // and sets that follow it.
     Threat updateThreat(int slot, int side);
     void touchNeighbourhood(int slot, int delta);
     bool isFoulAt(int slot, int nesting);
@@ -143,7 +141,6 @@ private:
     std::uint8_t near_[SlotCount];
 
     int moverSum_[2], waiterSum_[2];
-    Threat lastThreat_ = NoThreat;
     int threatCount_[2][ThreatKinds];
     SlotSet fives_[2], fours_[2], threes_[2];
     SlotSet candidates_;

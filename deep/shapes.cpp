@@ -1,5 +1,6 @@
 #include "deep/shapes.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -217,6 +218,37 @@ Threat classify(const Shape (&shapes)[4], bool renjuBlack, bool& needsCheck) {
     if (closedThree) return MakesClosedThree;
     if (openTwo) return MakesTwo;
     return NoThreat;
+}
+
+const ComboKindTable& comboKinds() {
+    static const ComboKindTable* table = [] {
+        auto* t = new ComboKindTable{};
+        int number[ShapeKinds][ShapeKinds][ShapeKinds][ShapeKinds];
+        int kinds = 0;
+        for (int a = ShapeKinds - 1; a >= 0; --a)
+            for (int b = a; b >= 0; --b)
+                for (int c = b; c >= 0; --c)
+                    for (int d = c; d >= 0; --d) {
+                        number[a][b][c][d] = kinds;
+                        const Shape shapes[4] = {static_cast<Shape>(a), static_cast<Shape>(b), static_cast<Shape>(c),
+                                                 static_cast<Shape>(d)};
+                        for (int i = 0; i < 4; ++i) t->shapes[kinds][i] = shapes[i];
+                        ++kinds;
+                    }
+        for (std::uint32_t combo = 0; combo < (1u << 16); ++combo) {
+            int s[4];
+            bool valid = true;
+            for (int d = 0; d < 4; ++d) {
+                s[d] = static_cast<int>((combo >> (4 * d)) & 15);
+                valid = valid && s[d] < ShapeKinds;
+            }
+            if (!valid) continue;
+            std::sort(s, s + 4, [](int x, int y) { return x > y; });
+            t->kindOf[combo] = static_cast<std::uint16_t>(number[s[0]][s[1]][s[2]][s[3]]);
+        }
+        return t;
+    }();
+    return *table;
 }
 
 void ShapeTable::prepare(Rule rule) {

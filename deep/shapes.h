@@ -78,6 +78,15 @@ enum Threat : std::uint8_t {
 using ShapeCombo = std::uint16_t;
 constexpr Shape shapeIn(ShapeCombo combo, int direction) { return static_cast<Shape>((combo >> (4 * direction)) & 15); }
 
+// The four shapes as a multiset: which line holds which shape does not
+// change what the cell is worth. Kinds are numbered 0 .. ComboKinds - 1.
+constexpr int ComboKinds = 1820;  // multisets of four of the thirteen shapes
+struct ComboKindTable {
+    std::uint16_t kindOf[1 << 16];       // by combo; 0 for combos with no shape of that number
+    Shape shapes[ComboKinds][4];         // the shapes of each kind, strongest first
+};
+const ComboKindTable& comboKinds();
+
 // A line key holds the ten neighbours of a cell in one direction, two bits
 // each: offsets -5..-1 in bit pairs 0..4, offsets +1..+5 in pairs 5..9.
 constexpr int keyShiftFor(int offset) { return offset < 0 ? 2 * (offset + 5) : 2 * (offset + 4); }
@@ -99,6 +108,7 @@ public:
         return compact_ ? compactTable_[(key >> 2) & 0xFFFF] : fullTable_[key];
     }
     Threat threat(ShapeCombo combo, int side) const { return threatTable_[side][combo]; }
+    int comboKind(ShapeCombo combo) const { return kinds_->kindOf[combo]; }
     // Renju black with two open threes here: a foul only if two of them are
     // real threes, which the lines alone cannot tell.
     bool needsFoulCheck(ShapeCombo combo, int side) const { return side == foulSide_ && foulCheck_[combo]; }
@@ -117,6 +127,7 @@ private:
     std::uint8_t* fullTable_ = nullptr;
     Threat threatTable_[2][1 << 16];
     bool foulCheck_[1 << 16];
+    const ComboKindTable* kinds_ = &comboKinds();
 };
 
 // The five rule of each side under `rule`.

@@ -43,8 +43,14 @@ constexpr std::size_t TableBytes = std::size_t{16} << 20;
 
 // ------------------------------------------------------------------ weights
 
-// A weights file: the numbers of RuleWeights in declaration order.
-bool readWeights(const std::string& path, RuleWeights& w) {
+// A weights file: numbers separated by blanks, '#' to the end of a line a
+// comment. Either the shape form (ShapeWeights, in declaration order: 110
+// numbers) or the kind form (RuleWeights: the mover's and the waiter's
+// value of every kind of cell, black then white, then the two tempos).
+constexpr int ShapeFormNumbers = 4 * ShapeKinds + 4 * ThreatKinds + 2;
+constexpr int KindFormNumbers = 4 * ComboKinds + 2;
+
+bool readWeights(const std::string& path, Rule rule, RuleWeights& w) {
     std::ifstream in(path);
     if (!in) return false;
     std::vector<int> values;
@@ -55,40 +61,64 @@ bool readWeights(const std::string& path, RuleWeights& w) {
         }
         values.push_back(std::atoi(token.c_str()));
     }
-    std::int16_t* fields[] = {&w.moverShape[0][0], &w.moverThreat[0][0], &w.waiterShape[0][0], &w.waiterThreat[0][0],
-                              &w.tempo[0]};
-    const int sizes[] = {2 * ShapeKinds, 2 * ThreatKinds, 2 * ShapeKinds, 2 * ThreatKinds, 2};
     std::size_t at = 0;
-    for (int f = 0; f < 5; ++f)
-        for (int i = 0; i < sizes[f]; ++i) {
-            if (at >= values.size()) return false;
-            fields[f][i] = static_cast<std::int16_t>(values[at++]);
-        }
-    return at == values.size();
+    const auto fill = [&](std::int16_t* field, int count) {
+        for (int i = 0; i < count; ++i) field[i] = static_cast<std::int16_t>(values[at++]);
+    };
+    if (values.size() == ShapeFormNumbers) {
+        ShapeWeights shape{};
+        fill(&shape.moverShape[0][0], 2 * ShapeKinds);
+        fill(&shape.moverThreat[0][0], 2 * ThreatKinds);
+        fill(&shape.waiterShape[0][0], 2 * ShapeKinds);
+        fill(&shape.waiterThreat[0][0], 2 * ThreatKinds);
+        fill(shape.tempo, 2);
+        w = ruleWeightsOf(shape, rule);
+        return true;
+    }
+    if (values.size() != KindFormNumbers) return false;
+    fill(&w.cells.mover[0][0], 2 * ComboKinds);
+    fill(&w.cells.waiter[0][0], 2 * ComboKinds);
+    fill(w.tempo, 2);
+    return true;
 }
 
-void writeWeights(std::FILE* out, const RuleWeights& w, const char* indent, bool asSource) {
+// The kind form; as a C++ initialiser when `asSource`.
+void writeWeights(std::FILE* out, const RuleWeights& w, bool asSource) {
     const auto row = [&](const char* name, const std::int16_t* v, int n) {
-        if (!asSource) std::fprintf(out, "# %s\n", name);
-        std::fprintf(out, "%s%s", indent, asSource ? "{" : "");
-        for (int i = 0; i < n; ++i) std::fprintf(out, "%s%d", i ? (asSource ? ", " : " ") : "", v[i]);
+        if (asSource) std::fprintf(out, "        // %s\n        {", name);
+        else std::fprintf(out, "# %s\n", name);
+        for (int i = 0; i < n; ++i) {
+            if (i > 0 && i % 24 == 0) std::fprintf(out, asSource ? ",\n         " : "\n");
+            else if (i > 0) std::fprintf(out, asSource ? ", " : " ");
+            std::fprintf(out, "%d", v[i]);
+        }
         std::fprintf(out, "%s\n", asSource ? "}," : "");
     };
-    const char* sides[2] = {"black", "white"};
-    for (int s = 0; s < 2; ++s) row((std::string("mover shapes, ") + sides[s]).c_str(), w.moverShape[s], ShapeKinds);
-    for (int s = 0; s < 2; ++s) row((std::string("mover threats, ") + sides[s]).c_str(), w.moverThreat[s], ThreatKinds);
-    for (int s = 0; s < 2; ++s) row((std::string("waiter shapes, ") + sides[s]).c_str(), w.waiterShape[s], ShapeKinds);
-    for (int s = 0; s < 2; ++s)
-        row((std::string("waiter threats, ") + sides[s]).c_str(), w.waiterThreat[s], ThreatKinds);
+    if (asSource) std::fprintf(out, "    {{{\n");
+    row("side to move, black", w.cells.mover[0], ComboKinds);
+    row("side to move, white", w.cells.mover[1], ComboKinds);
+    if (asSource) std::fprintf(out, "     },\n     {\n");
+    row("side that waits, black", w.cells.waiter[0], ComboKinds);
+    row("side that waits, white", w.cells.waiter[1], ComboKinds);
+    if (asSource) std::fprintf(out, "     }},\n");
     row("tempo, black and white", w.tempo, 2);
+    if (asSource) std::fprintf(out, "    },\n");
 }
 
 // ------------------------------------------------------------------ configs
 
 struct Config {
     Search::Knobs knobs;
+    std::string weightsFile;
     bool ownWeights = false;
     RuleWeights weights{};
+
+    bool loadWeights(Rule rule) {
+        if (weightsFile.empty()) return true;
+        ownWeights = readWeights(weightsFile, rule, weights);
+        if (!ownWeights) std::fprintf(stderr, "cannot read weights %s\n", weightsFile.c_str());
+        return ownWeights;
+    }
 };
 
 bool parseConfig(const std::string& text, Config& c) {
@@ -109,13 +139,8 @@ bool parseConfig(const std::string& text, Config& c) {
         else if (key == "iterativeReduction") c.knobs.iterativeReduction = on;
         else if (key == "replyVct") c.knobs.replyVct = on;
         else if (key == "doubleThreeWin") c.knobs.doubleThreeWin = on;
-        else if (key == "weights") {
-            if (!readWeights(value, c.weights)) {
-                std::fprintf(stderr, "cannot read weights %s\n", value.c_str());
-                return false;
-            }
-            c.ownWeights = true;
-        } else {
+        else if (key == "weights") c.weightsFile = value;
+        else {
             return false;
         }
     }
@@ -292,6 +317,7 @@ int match(const Options& o) {
         return 2;
     }
     const Rule rule = ruleOf(o.get("--rule", "0"));
+    if (!a.loadWeights(rule) || !b.loadWeights(rule)) return 2;
     const int size = std::atoi(o.get("--size", "15").c_str());
     const long long nodes = std::atoll(o.get("--nodes", "20000").c_str());
     const int threads = std::atoi(o.get("--threads", "2").c_str());
@@ -342,13 +368,8 @@ int games(const Options& o) {
     Config config;
     const std::string weightsFile = o.get("--weights", "");
     const Rule rule = ruleOf(o.get("--rule", "0"));
-    if (!weightsFile.empty()) {
-        if (!readWeights(weightsFile, config.weights)) {
-            std::fprintf(stderr, "cannot read %s\n", weightsFile.c_str());
-            return 2;
-        }
-        config.ownWeights = true;
-    }
+    config.weightsFile = weightsFile;
+    if (!config.loadWeights(rule)) return 2;
     const int size = std::atoi(o.get("--size", "15").c_str());
     const long long nodes = std::atoll(o.get("--nodes", "20000").c_str());
     const int threads = std::atoi(o.get("--threads", "2").c_str());
@@ -389,35 +410,37 @@ int games(const Options& o) {
 
 // ------------------------------------------------------------------ fitting
 
-// The features of the evaluation, as the side to move sees them: counts of
-// each shape and threat class over the empty cells, for the side to move
-// and for the side that waits, by colour; and the tempo of each colour.
-constexpr int ColourFeatures = 2 * ShapeKinds + 2 * ThreatKinds;
+// The features of the evaluation, as the side to move sees them: how many
+// empty cells of each kind there are for the side to move (counted +1) and
+// for the side that waits (-1), by colour; and the tempo of each colour.
+constexpr int ColourFeatures = 2 * ComboKinds;
 constexpr int FeatureCount = 2 * ColourFeatures + 2;
 
-int moverShapeFeature(int colour, int shape) { return colour * ColourFeatures + shape; }
-int moverThreatFeature(int colour, int threat) { return colour * ColourFeatures + ShapeKinds + threat; }
-int waiterShapeFeature(int colour, int shape) { return colour * ColourFeatures + ShapeKinds + ThreatKinds + shape; }
-int waiterThreatFeature(int colour, int threat) {
-    return colour * ColourFeatures + 2 * ShapeKinds + ThreatKinds + threat;
-}
+int moverFeature(int colour, int kind) { return colour * ColourFeatures + kind; }
+int waiterFeature(int colour, int kind) { return colour * ColourFeatures + ComboKinds + kind; }
 int tempoFeature(int colour) { return 2 * ColourFeatures + colour; }
 
-void featuresOf(const Position& pos, float* f) {
-    std::fill(f, f + FeatureCount, 0.0f);
+struct Feature {
+    std::uint16_t index;
+    std::int16_t count;
+};
+
+void featuresOf(const Position& pos, std::vector<Feature>& out) {
+    static thread_local std::vector<int> counts(FeatureCount);
+    std::fill(counts.begin(), counts.end(), 0);
     const int me = pos.sideToMove(), opp = me ^ 1;
+    const ShapeTable& table = pos.table();
     for (int x = 0; x < pos.width(); ++x)
         for (int y = 0; y < pos.height(); ++y) {
             const int s = slotOf(x, y);
             if (!pos.isEmpty(s)) continue;
-            f[moverThreatFeature(me, pos.threat(s, me))] += 1;
-            f[waiterThreatFeature(opp, pos.threat(s, opp))] -= 1;
-            for (int d = 0; d < 4; ++d) {
-                f[moverShapeFeature(me, pos.shape(s, d, me))] += 1;
-                f[waiterShapeFeature(opp, pos.shape(s, d, opp))] -= 1;
-            }
+            ++counts[static_cast<std::size_t>(moverFeature(me, table.comboKind(pos.shapes(s, me))))];
+            --counts[static_cast<std::size_t>(waiterFeature(opp, table.comboKind(pos.shapes(s, opp))))];
         }
-    f[tempoFeature(me)] = 1;
+    counts[static_cast<std::size_t>(tempoFeature(me))] = 1;
+    for (int k = 0; k < FeatureCount; ++k)
+        if (counts[static_cast<std::size_t>(k)])
+            out.push_back({static_cast<std::uint16_t>(k), static_cast<std::int16_t>(counts[static_cast<std::size_t>(k)])});
 }
 
 // Positions the evaluation is asked about: nothing decided at once.
@@ -435,15 +458,18 @@ int fit(const Options& o) {
     const Rule rule = ruleOf(o.get("--rule", "0"));
     RuleWeights start = FittedWeights[static_cast<int>(rule)];
     const std::string startFile = o.get("--start", "");
-    if (!startFile.empty() && !readWeights(startFile, start)) return 2;
+    if (!startFile.empty() && !readWeights(startFile, rule, start)) {
+        std::fprintf(stderr, "cannot read %s\n", startFile.c_str());
+        return 2;
+    }
     const bool byColour = rule == Rule::Renju;
-
     // The share of the game's result in each label; the rest is the search's value.
     const double lambda = std::atof(o.get("--lambda", "1").c_str());
-    std::vector<float> features;
+
+    std::vector<Feature> features;
+    std::vector<std::size_t> firstFeature;
     std::vector<float> labels;
     auto pos = std::make_unique<Position>();
-    std::vector<float> f(FeatureCount);
     int gameCount = 0;
     for (const std::string& path : o.positional()) {
         std::ifstream in(path);
@@ -464,8 +490,8 @@ int fit(const Options& o) {
                 // Past the opening, while the game is still open. The label
                 // mixes the game's result with the search's own verdict.
                 if (i >= 4 && quiet(*pos)) {
-                    featuresOf(*pos, f.data());
-                    features.insert(features.end(), f.begin(), f.end());
+                    firstFeature.push_back(features.size());
+                    featuresOf(*pos, features);
                     const double outcome = pos->sideToMove() == 0 ? result : 1 - result;
                     double label = outcome;
                     if (values[i] != NoValue) {
@@ -478,84 +504,69 @@ int fit(const Options& o) {
             }
         }
     }
+    firstFeature.push_back(features.size());
     const std::size_t n = labels.size();
     std::fprintf(stderr, "fit: %d games, %zu positions\n", gameCount, n);
     if (n == 0) return 2;
 
-    // Weights in logits, starting from the given ones. Shared between the
-    // colours unless the rule tells them apart.
-    std::vector<double> w(FeatureCount, 0.0);
-    const auto load = [&](int colour) {
-        for (int s = 0; s < ShapeKinds; ++s) {
-            w[moverShapeFeature(colour, s)] = start.moverShape[colour][s] / Scale;
-            w[waiterShapeFeature(colour, s)] = start.waiterShape[colour][s] / Scale;
+    // Weights in logits. Shared between the colours unless the rule tells
+    // them apart; each is drawn towards where it started, so that kinds
+    // rarely seen keep their value.
+    const auto tie = [&](int k) { return byColour || k >= 2 * ColourFeatures ? k : k % ColourFeatures; };
+    std::vector<double> w(FeatureCount), prior(FeatureCount);
+    for (int colour = 0; colour < 2; ++colour) {
+        for (int kind = 0; kind < ComboKinds; ++kind) {
+            prior[static_cast<std::size_t>(moverFeature(colour, kind))] = start.cells.mover[colour][kind] / Scale;
+            prior[static_cast<std::size_t>(waiterFeature(colour, kind))] = start.cells.waiter[colour][kind] / Scale;
         }
-        for (int t = 0; t < ThreatKinds; ++t) {
-            w[moverThreatFeature(colour, t)] = start.moverThreat[colour][t] / Scale;
-            w[waiterThreatFeature(colour, t)] = start.waiterThreat[colour][t] / Scale;
-        }
-        w[tempoFeature(colour)] = start.tempo[colour] / Scale;
-    };
-    load(0);
-    load(1);
-    // Features that never vary carry no evidence: they keep their value.
-    std::vector<bool> free(FeatureCount, true);
-    const auto tie = [&](int feature) { return byColour || feature >= 2 * ColourFeatures ? feature : feature % ColourFeatures; };
-    for (int s : {static_cast<int>(Dead), static_cast<int>(Five)}) {
-        free[moverShapeFeature(0, s)] = free[moverShapeFeature(1, s)] = false;
-        free[waiterShapeFeature(0, s)] = free[waiterShapeFeature(1, s)] = false;
+        prior[static_cast<std::size_t>(tempoFeature(colour))] = start.tempo[colour] / Scale;
     }
-    free[moverThreatFeature(0, NoThreat)] = free[moverThreatFeature(1, NoThreat)] = false;
-    free[waiterThreatFeature(0, NoThreat)] = free[waiterThreatFeature(1, NoThreat)] = false;
-
-    const double l2 = std::atof(o.get("--l2", "1e-4").c_str());
-    const int iterations = std::atoi(o.get("--iterations", "3000").c_str());
+    w = prior;
+    const double l2 = std::atof(o.get("--l2", "3e-4").c_str());
+    const int iterations = std::atoi(o.get("--iterations", "600").c_str());
     std::vector<double> m(FeatureCount, 0), v(FeatureCount, 0), grad(FeatureCount);
-    const double rate = 0.01, beta1 = 0.9, beta2 = 0.999;
+    const double rate = std::atof(o.get("--rate", "0.005").c_str()), beta1 = 0.9, beta2 = 0.999;
     for (int it = 1; it <= iterations; ++it) {
         std::fill(grad.begin(), grad.end(), 0.0);
         double loss = 0;
         for (std::size_t i = 0; i < n; ++i) {
-            const float* x = &features[i * FeatureCount];
             double z = 0;
-            for (int k = 0; k < FeatureCount; ++k) z += w[static_cast<std::size_t>(tie(k))] * x[k];
+            for (std::size_t f = firstFeature[i]; f < firstFeature[i + 1]; ++f)
+                z += w[static_cast<std::size_t>(tie(features[f].index))] * features[f].count;
             const double p = 1 / (1 + std::exp(-z));
             const double y = labels[i];
             loss -= y * std::log(std::max(p, 1e-12)) + (1 - y) * std::log(std::max(1 - p, 1e-12));
             const double e = p - y;
-            for (int k = 0; k < FeatureCount; ++k) grad[static_cast<std::size_t>(tie(k))] += e * x[k];
+            for (std::size_t f = firstFeature[i]; f < firstFeature[i + 1]; ++f)
+                grad[static_cast<std::size_t>(tie(features[f].index))] += e * features[f].count;
         }
         for (int k = 0; k < FeatureCount; ++k) {
             const std::size_t kk = static_cast<std::size_t>(k);
-            if (!free[kk] || tie(k) != k) continue;
-            const double g = grad[kk] / static_cast<double>(n) + l2 * w[kk];
+            if (tie(k) != k) continue;
+            const double g = grad[kk] / static_cast<double>(n) + l2 * (w[kk] - prior[kk]);
             m[kk] = beta1 * m[kk] + (1 - beta1) * g;
             v[kk] = beta2 * v[kk] + (1 - beta2) * g * g;
             const double mh = m[kk] / (1 - std::pow(beta1, it)), vh = v[kk] / (1 - std::pow(beta2, it));
             w[kk] -= rate * mh / (std::sqrt(vh) + 1e-8);
         }
-        if (it % 500 == 0 || it == 1) std::fprintf(stderr, "  iteration %d loss %.5f\n", it, loss / static_cast<double>(n));
+        if (it % 100 == 0 || it == 1) std::fprintf(stderr, "  iteration %d loss %.5f\n", it, loss / static_cast<double>(n));
     }
 
     RuleWeights fitted = start;
-    const auto clamp16 = [](double x) { return static_cast<std::int16_t>(std::lround(std::clamp(x * Scale, -30000.0, 30000.0))); };
+    const auto to16 = [](double x) { return static_cast<std::int16_t>(std::lround(std::clamp(x * Scale, -30000.0, 30000.0))); };
     for (int colour = 0; colour < 2; ++colour) {
-        for (int s = 0; s < ShapeKinds; ++s) {
-            fitted.moverShape[colour][s] = clamp16(w[static_cast<std::size_t>(tie(moverShapeFeature(colour, s)))]);
-            fitted.waiterShape[colour][s] = clamp16(w[static_cast<std::size_t>(tie(waiterShapeFeature(colour, s)))]);
+        for (int kind = 0; kind < ComboKinds; ++kind) {
+            fitted.cells.mover[colour][kind] = to16(w[static_cast<std::size_t>(tie(moverFeature(colour, kind)))]);
+            fitted.cells.waiter[colour][kind] = to16(w[static_cast<std::size_t>(tie(waiterFeature(colour, kind)))]);
         }
-        for (int t = 0; t < ThreatKinds; ++t) {
-            fitted.moverThreat[colour][t] = clamp16(w[static_cast<std::size_t>(tie(moverThreatFeature(colour, t)))]);
-            fitted.waiterThreat[colour][t] = clamp16(w[static_cast<std::size_t>(tie(waiterThreatFeature(colour, t)))]);
-        }
-        fitted.tempo[colour] = clamp16(w[static_cast<std::size_t>(tempoFeature(colour))]);
+        fitted.tempo[colour] = to16(w[static_cast<std::size_t>(tempoFeature(colour))]);
     }
     const std::string out = o.get("--out", "");
     std::FILE* file = out.empty() ? stdout : std::fopen(out.c_str(), "w");
     if (!file) return 2;
     std::fprintf(file, "# deep-mode evaluation weights, rule %d: fitted by morrow-tune fit to %d games, %zu positions\n",
                  ruleNumber(rule), gameCount, n);
-    writeWeights(file, fitted, "", false);
+    writeWeights(file, fitted, false);
     if (file != stdout) std::fclose(file);
     return 0;
 }
@@ -566,9 +577,10 @@ int emit(const Options& o) {
         std::fprintf(stderr, "emit needs four weight files: free-style, exact five, renju, caro\n");
         return 2;
     }
-    RuleWeights w[4];
+    const Rule rules[4] = {Rule::Freestyle, Rule::Standard, Rule::Renju, Rule::Caro};
+    static RuleWeights w[4];
     for (int r = 0; r < 4; ++r)
-        if (!readWeights(files[static_cast<std::size_t>(r)], w[r])) {
+        if (!readWeights(files[static_cast<std::size_t>(r)], rules[r], w[r])) {
             std::fprintf(stderr, "cannot read %s\n", files[static_cast<std::size_t>(r)].c_str());
             return 2;
         }
@@ -576,35 +588,24 @@ int emit(const Options& o) {
     std::FILE* file = out.empty() ? stdout : std::fopen(out.c_str(), "w");
     if (!file) return 2;
     std::fprintf(file,
-                 "// Generated by tools/fit-eval.sh (morrow-tune fit and emit): the deep-mode\n"
-                 "// evaluation weights fitted to self-play games. Do not edit by hand.\n"
+                 "// Generated by tools/fit-eval.sh (morrow-tune fit, then emit): deep mode's\n"
+                 "// evaluation weights, fitted to self-play games. Do not edit by hand.\n"
                  "#include \"deep/evaluation.h\"\n\nnamespace deep {\n\nconst RuleWeights FittedWeights[4] = {\n");
     const char* names[4] = {"free-style", "exact five", "renju", "caro"};
     for (int r = 0; r < 4; ++r) {
-        std::fprintf(file, "    // %s\n    {\n", names[r]);
-        const auto pair = [&](const std::int16_t* a, const std::int16_t* b, int count) {
-            std::fprintf(file, "        {{");
-            for (int i = 0; i < count; ++i) std::fprintf(file, "%s%d", i ? ", " : "", a[i]);
-            std::fprintf(file, "},\n         {");
-            for (int i = 0; i < count; ++i) std::fprintf(file, "%s%d", i ? ", " : "", b[i]);
-            std::fprintf(file, "}},\n");
-        };
-        pair(w[r].moverShape[0], w[r].moverShape[1], ShapeKinds);
-        pair(w[r].moverThreat[0], w[r].moverThreat[1], ThreatKinds);
-        pair(w[r].waiterShape[0], w[r].waiterShape[1], ShapeKinds);
-        pair(w[r].waiterThreat[0], w[r].waiterThreat[1], ThreatKinds);
-        std::fprintf(file, "        {%d, %d},\n    },\n", w[r].tempo[0], w[r].tempo[1]);
+        std::fprintf(file, "    // %s\n", names[r]);
+        writeWeights(file, w[r], true);
     }
     std::fprintf(file, "};\n\n}  // namespace deep\n");
     if (file != stdout) std::fclose(file);
     return 0;
 }
 
-// The current weights of every rule, as weight files for a first fit.
+// The compiled-in weights of a rule, in the kind form.
 int dump(const Options& o) {
     const Rule rule = ruleOf(o.get("--rule", "0"));
     std::printf("# deep-mode evaluation weights, rule %d\n", ruleNumber(rule));
-    writeWeights(stdout, FittedWeights[static_cast<int>(rule)], "", false);
+    writeWeights(stdout, FittedWeights[static_cast<int>(rule)], false);
     return 0;
 }
 
