@@ -415,14 +415,17 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
     rootBest_ = root_[0].slot;
 
     const int me = pos_.sideToMove();
-    const int vcf = threats_.findVcf(pos_, RootVcfPlies, RootVcfBudget);
+    // Under a node limit the threat searches take a share of it, not all.
+    const long long vcfBudget = limits_.nodes > 0 ? std::min(RootVcfBudget, limits_.nodes / 4) : RootVcfBudget;
+    const int vcf = threats_.findVcf(pos_, RootVcfPlies, vcfBudget);
     if (vcf >= 0 && pos_.mayPlay(vcf, me)) {
         rootValue_ = winIn(threats_.winLength());
         rootValueKnown_ = true;
         return vcf;
     }
     if (knobs.rootVct && limits_.hardMs != 0) {
-        const long long budget = limits_.softMs < 0 ? 50000 : std::clamp(limits_.softMs * 20, 2000ll, 100000ll);
+        long long budget = limits_.softMs < 0 ? 50000 : std::clamp(limits_.softMs * 20, 2000ll, 100000ll);
+        if (limits_.nodes > 0) budget = std::min(budget, limits_.nodes / 20);
         const int vct = threats_.findVct(pos_, RootVctThreats, budget);
         if (vct >= 0 && pos_.mayPlay(vct, me)) {
             rootValue_ = ProvenScore;

@@ -12,6 +12,10 @@
 //       fits the evaluation weights of rule R to the results of the games
 //       (logistic regression over the positions of each game); with L < 1
 //       each label mixes the result (share L) with the search's value there.
+//   morrow-tune agree  --a CONFIG --positions FILE --moves FILE [--nodes N] [--rule R] [--threads T]
+//       how often the engine plays the moves of FILE (one "name x,y" a
+//       line, as another brain chose them) on positions written as
+//       tools/dump-positions writes them.
 //   morrow-tune emit   --out deep/eval_weights.cpp FREESTYLE STANDARD RENJU CARO
 //       writes the generated source from four weight files.
 //
@@ -571,6 +575,61 @@ int fit(const Options& o) {
     return 0;
 }
 
+int agree(const Options& o) {
+    Config config;
+    if (!parseConfig(o.get("--a", "default"), config)) return 2;
+    const Rule rule = ruleOf(o.get("--rule", "0"));
+    if (!config.loadWeights(rule)) return 2;
+    const long long nodes = std::atoll(o.get("--nodes", "50000").c_str());
+    const int threads = std::atoi(o.get("--threads", "2").c_str());
+    struct Probe {
+        std::string name;
+        TurnPosition turn;
+        int x = -1, y = -1;
+    };
+    std::vector<Probe> probes;
+    {
+        std::ifstream in(o.get("--positions", ""));
+        Probe p;
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("# ", 0) == 0) {
+                p = Probe{};
+                p.name = line.substr(2);
+                p.turn.rule = rule;
+            } else if (line == "DONE") {
+                int own = 0, other = 0;
+                for (auto& column : p.turn.cell)
+                    for (auto c : column) own += c == 1, other += c == 2;
+                p.turn.ownSide = own == other ? 0 : 1;
+                probes.push_back(p);
+            } else {
+                int x, y, who;
+                if (std::sscanf(line.c_str(), "%d,%d,%d", &x, &y, &who) == 3) p.turn.cell[x][y] = static_cast<std::uint8_t>(who);
+            }
+        }
+    }
+    {
+        std::ifstream in(o.get("--moves", ""));
+        std::size_t i = 0;
+        for (std::string name, move; in >> name >> move && i < probes.size(); ++i)
+            std::sscanf(move.c_str(), "%d,%d", &probes[i].x, &probes[i].y);
+    }
+    std::vector<std::unique_ptr<Engine>> engines;
+    for (int t = 0; t < threads; ++t) engines.push_back(newEngine(config));
+    std::atomic<int> same{0};
+    runParallel(static_cast<int>(probes.size()), threads, [&](int t, int i) {
+        Engine& e = *engines[static_cast<std::size_t>(t)];
+        e.newGame();
+        e.knobs() = config.knobs;
+        SearchLimits limits;
+        limits.nodes = nodes;
+        const Engine::Move m = e.think(probes[static_cast<std::size_t>(i)].turn, limits);
+        if (m.x == probes[static_cast<std::size_t>(i)].x && m.y == probes[static_cast<std::size_t>(i)].y) ++same;
+    });
+    std::printf("agree %d of %zu (%.1f %%)\n", same.load(), probes.size(), 100.0 * same.load() / static_cast<double>(probes.size()));
+    return 0;
+}
+
 int emit(const Options& o) {
     const std::vector<std::string> files = o.positional();
     if (files.size() != 4) {
@@ -623,6 +682,7 @@ int main(int argc, char** argv) {
     if (command == "games") return games(o);
     if (command == "fit") return fit(o);
     if (command == "emit") return emit(o);
+    if (command == "agree") return agree(o);
     if (command == "dump") return dump(o);
     std::fprintf(stderr, "unknown command %s\n", command.c_str());
     return 2;
