@@ -35,6 +35,8 @@ constexpr long long LeafVcfBudget = 300;
 constexpr int RootVcfPlies = 40;
 constexpr long long RootVcfBudget = 200000;
 constexpr int RootVctThreats = 6;
+// Leaves facing an open three search its answers this many plies deeper at most.
+constexpr int MaxThreatExtension = 4;
 // After each root move, for the other side.
 constexpr int ReplyVctThreats = 5;
 constexpr long long ReplyVctBudget = 1000;
@@ -153,9 +155,9 @@ int Search::node(int depth, int alpha, int beta, int ply, bool afterPass) {
         if (!pos_.mayPlay(forced, me)) return lossIn(ply + 2);
     } else if (hasOpenFourThreat(pos_, me)) {
         return winIn(ply + 3);
-    } else if (knobs.doubleThreeWin && pos_.fourCells(opp).empty() && hasDoubleThree(pos_, me)) {
-        // Two open threes at once, and the other side has no four to
-        // answer with: it can stop only one of them.
+    } else if (knobs.doubleThreeWin && pos_.fourCells(opp).empty() && hasDoubleThreat(pos_, me)) {
+        // Two open threes at once, or a four and an open three, and the
+        // other side has no four to answer with: it can stop only one.
         return winIn(ply + 5);
     }
     if (ply >= MaxPly) return evaluate(pos_, weights_);
@@ -164,7 +166,11 @@ int Search::node(int depth, int alpha, int beta, int ply, bool afterPass) {
     beta = std::min(beta, winIn(ply + 1));
     if (alpha >= beta) return alpha;
 
-    if (depth <= 0 && forced < 0) return quiesce(alpha, beta, ply);
+    // An open three of the other side must be answered: a leaf there
+    // searches the answers, a few plies at most.
+    const bool oppThreat = forced < 0 && hasOpenFourThreat(pos_, opp);
+    if (depth <= 0 && forced < 0 && (!oppThreat || !knobs.threatExtension || depth <= -MaxThreatExtension))
+        return quiesce(alpha, beta, ply);
 
     const std::uint64_t key = pos_.hash();
     TableHit hit;
@@ -181,7 +187,6 @@ int Search::node(int depth, int alpha, int beta, int ply, bool afterPass) {
         staticEval = evaluate(pos_, weights_);
     }
 
-    const bool oppThreat = forced < 0 && hasOpenFourThreat(pos_, opp);
     // Right after a root move: a win by threats for the side to move
     // refutes it, however deep the search would have to go to see it.
     if (knobs.replyVct && ply == 1 && depth >= 3 && forced < 0 && !oppThreat) {
@@ -416,7 +421,8 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
 
     const int me = pos_.sideToMove();
     // Under a node limit the threat searches take a share of it, not all.
-    const long long vcfBudget = limits_.nodes > 0 ? std::min(RootVcfBudget, limits_.nodes / 4) : RootVcfBudget;
+    long long vcfBudget = limits_.softMs < 0 ? RootVcfBudget : std::clamp(limits_.softMs * 60, 5000ll, RootVcfBudget);
+    if (limits_.nodes > 0) vcfBudget = std::min(vcfBudget, limits_.nodes / 4);
     const int vcf = threats_.findVcf(pos_, RootVcfPlies, vcfBudget);
     if (vcf >= 0 && pos_.mayPlay(vcf, me)) {
         rootValue_ = winIn(threats_.winLength());

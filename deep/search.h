@@ -79,6 +79,7 @@ public:
         // The opponent's threat wins looked for after each root move.
         bool replyVct = false;
         bool doubleThreeWin = true;
+        bool threatExtension = true;
     };
     Knobs knobs;
 

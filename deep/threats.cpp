@@ -55,13 +55,15 @@ bool hasOpenFourThreat(Position& pos, int side) {
     return found;
 }
 
-bool hasDoubleThree(Position& pos, int side) {
-    // Renju black's legal double threes hold one real three at most.
-    if (pos.threatCount(side, MakesDoubleThree) == 0 || side == pos.table().foulSide()) return false;
+bool hasDoubleThreat(Position& pos, int side) {
+    // Renju black's legal double threes hold one real three at most, and its
+    // threes may be false ones: the search proves its wins.
+    if (side == pos.table().foulSide()) return false;
     bool found = false;
-    pos.threeCells(side).forEach([&](int s) {
-        if (!found && pos.threat(s, side) == MakesDoubleThree && pos.mayPlay(s, side)) found = true;
-    });
+    if (pos.threatCount(side, MakesDoubleThree) > 0)
+        pos.threeCells(side).forEach([&](int s) { found = found || pos.threat(s, side) == MakesDoubleThree; });
+    if (!found && pos.threatCount(side, MakesFourThree) > 0)
+        pos.fourCells(side).forEach([&](int s) { found = found || pos.threat(s, side) == MakesFourThree; });
     return found;
 }
 

@@ -30,8 +30,9 @@ int fiveCellsOf(const Position& pos, int side, int* cells, int limit);
 // two fours from one stone) that it may play.
 bool hasOpenFourThreat(Position& pos, int side);
 
-// True when `side` may make two open threes with one stone.
-bool hasDoubleThree(Position& pos, int side);
+// True when `side` may make two open threes, or a four and an open three,
+// with one stone.
+bool hasDoubleThreat(Position& pos, int side);
 
 // The moves of `defender` against every open four `attacker` could make:
 // the open-four cells and the cells of their lines where the attacker would

@@ -9,9 +9,11 @@ namespace {
 constexpr long long UnlimitedTimeLeft = 2147483647;
 // With no time INFO at all a deep turn keeps the engine's own cap.
 constexpr long long NoClockTurnMs = 4500;
-// Moves a game is still expected to last, for the share of the match time.
-constexpr int MostMovesToCome = 40;
-constexpr int FewestMovesToCome = 12;
+// Moves of ours a game is still expected to last, for the share of the
+// match time: deep games against strong engines rarely last 30 of them, and
+// time left unused at the end is strength thrown away.
+constexpr int MostMovesToCome = 26;
+constexpr int FewestMovesToCome = 8;
 // One turn never takes more than this share of the match time left.
 constexpr long long LargestShareOfTimeLeft = 4;
 
@@ -29,7 +31,7 @@ TurnBudget planTurn(const TurnClock& clock) {
     long long soft = hard;
     if (clock.timeoutMatch > 0 && clock.timeLeft != UnlimitedTimeLeft) {
         const int movesToCome =
-            std::clamp(MostMovesToCome - clock.stonesOnBoard / 2, FewestMovesToCome, MostMovesToCome);
+            std::clamp(MostMovesToCome - clock.stonesOnBoard / 4, FewestMovesToCome, MostMovesToCome);
         hard = std::min(hard, turnLimit(clock.timeLeft / LargestShareOfTimeLeft));
         soft = std::min(hard, clock.timeLeft / movesToCome);
     }

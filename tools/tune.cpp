@@ -143,6 +143,7 @@ bool parseConfig(const std::string& text, Config& c) {
         else if (key == "iterativeReduction") c.knobs.iterativeReduction = on;
         else if (key == "replyVct") c.knobs.replyVct = on;
         else if (key == "doubleThreeWin") c.knobs.doubleThreeWin = on;
+        else if (key == "threatExtension") c.knobs.threatExtension = on;
         else if (key == "weights") c.weightsFile = value;
         else {
             return false;
@@ -391,23 +392,33 @@ int games(const Options& o) {
         players[0] = {newEngine(config), config};
         players[1] = {newEngine(config), config};
     }
+    // Games are written in their order as soon as all before them are done,
+    // so that a run cut short keeps what it played, and the file is the same
+    // whatever the threads did.
     std::vector<Game> results(static_cast<std::size_t>(count));
-    std::atomic<int> done{0};
+    std::vector<bool> finished(static_cast<std::size_t>(count), false);
+    std::size_t written = 0;
+    std::mutex lock;
     runParallel(count, threads, [&](int t, int i) {
         auto& players = perThread[static_cast<std::size_t>(t)];
         Player* order[2] = {&players[0], &players[1]};
-        results[static_cast<std::size_t>(i)] = playGame(order, openings[static_cast<std::size_t>(i)], rule, size, nodes);
-        const int n = ++done;
-        if (n % 100 == 0) std::fprintf(stderr, "  %d/%d games\n", n, count);
-    });
-    for (const Game& g : results) {
-        std::fprintf(file, "%d %d %g", ruleNumber(rule), size, g.result);
-        for (std::size_t i = 0; i < g.moves.size(); ++i) {
-            std::fprintf(file, " %d,%d", g.moves[i].first, g.moves[i].second);
-            if (g.values[i] != NoValue) std::fprintf(file, ":%d", g.values[i]);
+        Game g = playGame(order, openings[static_cast<std::size_t>(i)], rule, size, nodes);
+        std::lock_guard<std::mutex> guard(lock);
+        results[static_cast<std::size_t>(i)] = std::move(g);
+        finished[static_cast<std::size_t>(i)] = true;
+        for (; written < finished.size() && finished[written]; ++written) {
+            const Game& done = results[written];
+            std::fprintf(file, "%d %d %g", ruleNumber(rule), size, done.result);
+            for (std::size_t k = 0; k < done.moves.size(); ++k) {
+                std::fprintf(file, " %d,%d", done.moves[k].first, done.moves[k].second);
+                if (done.values[k] != NoValue) std::fprintf(file, ":%d", done.values[k]);
+            }
+            std::fprintf(file, "\n");
+            results[written] = Game{};
         }
-        std::fprintf(file, "\n");
-    }
+        std::fflush(file);
+        if (written % 100 == 0 && written > 0) std::fprintf(stderr, "  %zu/%d games\n", written, count);
+    });
     if (file != stdout) std::fclose(file);
     return 0;
 }
@@ -475,6 +486,10 @@ int fit(const Options& o) {
     std::vector<float> labels;
     auto pos = std::make_unique<Position>();
     int gameCount = 0;
+    // Every holdout-th game is kept apart: its loss tells how well the fit
+    // carries over to games it has not seen.
+    const int holdout = std::atoi(o.get("--holdout", "0").c_str());
+    std::vector<bool> heldOut;
     for (const std::string& path : o.positional()) {
         std::ifstream in(path);
         for (std::string line; std::getline(in, line);) {
@@ -494,6 +509,7 @@ int fit(const Options& o) {
                 // Past the opening, while the game is still open. The label
                 // mixes the game's result with the search's own verdict.
                 if (i >= 4 && quiet(*pos)) {
+                    heldOut.push_back(holdout > 0 && gameCount % holdout == 0);
                     firstFeature.push_back(features.size());
                     featuresOf(*pos, features);
                     const double outcome = pos->sideToMove() == 0 ? result : 1 - result;
@@ -532,14 +548,21 @@ int fit(const Options& o) {
     const double rate = std::atof(o.get("--rate", "0.005").c_str()), beta1 = 0.9, beta2 = 0.999;
     for (int it = 1; it <= iterations; ++it) {
         std::fill(grad.begin(), grad.end(), 0.0);
-        double loss = 0;
+        double loss = 0, heldLoss = 0;
+        std::size_t trained = 0;
         for (std::size_t i = 0; i < n; ++i) {
             double z = 0;
             for (std::size_t f = firstFeature[i]; f < firstFeature[i + 1]; ++f)
                 z += w[static_cast<std::size_t>(tie(features[f].index))] * features[f].count;
             const double p = 1 / (1 + std::exp(-z));
             const double y = labels[i];
-            loss -= y * std::log(std::max(p, 1e-12)) + (1 - y) * std::log(std::max(1 - p, 1e-12));
+            const double l = -(y * std::log(std::max(p, 1e-12)) + (1 - y) * std::log(std::max(1 - p, 1e-12)));
+            if (heldOut[i]) {
+                heldLoss += l;
+                continue;
+            }
+            loss += l;
+            ++trained;
             const double e = p - y;
             for (std::size_t f = firstFeature[i]; f < firstFeature[i + 1]; ++f)
                 grad[static_cast<std::size_t>(tie(features[f].index))] += e * features[f].count;
@@ -547,13 +570,15 @@ int fit(const Options& o) {
         for (int k = 0; k < FeatureCount; ++k) {
             const std::size_t kk = static_cast<std::size_t>(k);
             if (tie(k) != k) continue;
-            const double g = grad[kk] / static_cast<double>(n) + l2 * (w[kk] - prior[kk]);
+            const double g = grad[kk] / static_cast<double>(trained) + l2 * (w[kk] - prior[kk]);
             m[kk] = beta1 * m[kk] + (1 - beta1) * g;
             v[kk] = beta2 * v[kk] + (1 - beta2) * g * g;
             const double mh = m[kk] / (1 - std::pow(beta1, it)), vh = v[kk] / (1 - std::pow(beta2, it));
             w[kk] -= rate * mh / (std::sqrt(vh) + 1e-8);
         }
-        if (it % 100 == 0 || it == 1) std::fprintf(stderr, "  iteration %d loss %.5f\n", it, loss / static_cast<double>(n));
+        if (it % 100 == 0 || it == 1)
+            std::fprintf(stderr, "  iteration %d loss %.5f held out %.5f\n", it, loss / static_cast<double>(trained),
+                         n > trained ? heldLoss / static_cast<double>(n - trained) : 0.0);
     }
 
     RuleWeights fitted = start;

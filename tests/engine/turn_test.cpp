@@ -327,11 +327,12 @@ TEST(DeepPlan, BudgetFollowsTheClock) {
     EXPECT_EQ(plan(true, 0, 0, 2147483647, 10), P(0, 0)) << "timeout_turn 0: answer at once";
     EXPECT_EQ(plan(true, 1000, 0, 2147483647, 10), P(820, 820)) << "a turn clock alone: all of it";
     // The tournament's fast game: 5 s a turn, 120 s a match.
-    EXPECT_EQ(plan(true, 5000, 120000, 120000, 3), P(3076, 4420));
+    EXPECT_EQ(plan(true, 5000, 120000, 120000, 3), P(4420, 4420));
+    EXPECT_EQ(plan(true, 5000, 120000, 40000, 60), P(3636, 4420));
     // Long leagues may think past 4.5 s.
     EXPECT_EQ(plan(true, 30000, 1000000, 900000, 20), P(26920, 26920));
     // Little match time left: a small share, never more than a quarter of it.
-    EXPECT_EQ(plan(true, 30000, 180000, 3000, 40), P(150, 595));
+    EXPECT_EQ(plan(true, 30000, 180000, 3000, 40), P(187, 595));
     EXPECT_EQ(plan(true, 5000, 120000, -20, 40), P(0, 0)) << "a clock run out: answer at once";
 }
 
