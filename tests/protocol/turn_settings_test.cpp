@@ -64,6 +64,39 @@ TEST_F(ManagerLimits, LargestValuesDoNotOverflow) {
     EXPECT_GE(manager_time_limit_ms(), 4500);
 }
 
+// A swap2 decision has no turn of its own: it takes a share of the match
+// clock within the turn limit, and never what the clock has not got.
+TEST_F(ManagerLimits, Swap2TakesAShareOfTheClockWithinTheTurn) {
+    info_time_given = true;
+    info_max_depth = 20;
+    setInfo(5000, 120000, 118000);
+    EXPECT_GT(swap2_time_limit_ms(), 1000);
+    EXPECT_LT(swap2_time_limit_ms(), 5000);
+    setInfo(30000, 180000, 3000);
+    EXPECT_GT(swap2_time_limit_ms(), 0);
+    EXPECT_LT(swap2_time_limit_ms(), 3000 / 4);
+    setInfo(5000, 120000, -200);
+    EXPECT_EQ(swap2_time_limit_ms(), 0);
+    setInfo(0, 120000, 118000);
+    EXPECT_EQ(swap2_time_limit_ms(), 0);
+    info_max_depth = 0;
+    setInfo(30000, 0, 0);
+    EXPECT_GT(swap2_time_limit_ms(), 0);
+    EXPECT_LE(swap2_time_limit_ms(), 1000) << "the plain executable answers quickly";
+    info_time_given = false;
+}
+
+// The plain executable's swap2 table fits beside its own two tables.
+TEST(HashMemory, Swap2TableFitsBesideTheDefaultTables) {
+    EXPECT_EQ(swap2_table_bytes(0), 16ll << 20);
+    for (long long mib : {350, 100, 64, 40, 32}) {
+        const long long bytes = mib << 20;
+        const long long tables = 2 * 16ll << hash_bits_for_memory(bytes);
+        EXPECT_GE(swap2_table_bytes(bytes), 0) << mib << " MiB";
+        EXPECT_LE(swap2_table_bytes(bytes) + tables + (16ll << 20), bytes) << mib << " MiB";
+    }
+}
+
 TEST(HashMemory, NoLimitKeepsTheDefaultTables) {
     EXPECT_EQ(hash_bits_for_memory(0), 22);
     EXPECT_EQ(hash_bits_for_memory(-1), 22);
