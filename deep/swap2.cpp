@@ -228,8 +228,8 @@ Ranked closestToEven(Engine& engine, const Swap2Request& request, const std::vec
     return ranking[0].probe.known ? ranking[0] : Ranked{};
 }
 
-// splitmix64: candidates vary with the position and the budget, and are the
-// same for the same ones.
+// splitmix64: candidates vary with the request, and are the same for the
+// same request.
 std::uint64_t nextRandom(std::uint64_t& state) {
     std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -244,6 +244,8 @@ int randomIn(std::uint64_t& state, int low, int high) {
 std::uint64_t seedOf(const Swap2Request& request) {
     std::uint64_t state = static_cast<std::uint64_t>(request.nodes) * 1000003u + request.width * 31u + request.height;
     state = state * 131u + static_cast<unsigned>(request.rule);
+    state = state * 8191u + static_cast<std::uint64_t>(request.variation);
+    nextRandom(state);
     for (int i = 0; i < request.stoneCount; ++i) {
         state = state * 409u + static_cast<unsigned>(request.stones[i].x * 20 + request.stones[i].y);
         nextRandom(state);

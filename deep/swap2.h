@@ -24,6 +24,9 @@ struct Swap2Request {
     long long startMs = -1;    // when hardMs began, on `clock`; -1: at the call
     const std::atomic<bool>* stop = nullptr;
     long long (*clock)() = nullptr;  // required with hardMs
+    // Mixed into the draw of candidates besides the position and the budget,
+    // so that games of a match open differently (the time left, say).
+    long long variation = 0;
     // When set, one line per step of the decision, for show_detail.
     void (*note)(const char* text) = nullptr;
 };

@@ -385,6 +385,8 @@ extern long long Swap2Nodes;
 extern long long Swap2LimitMs;
 // When the manager asked (clockMs): the limit counts from there.
 extern long long Swap2StartMs;
+// Varies the candidates a decision draws (the manager's time left).
+extern long long Swap2Variation;
 // Each step of a decision, for show_detail; none when null.
 extern void (*Swap2Note)(const char* text);
 Swap2Decision runSwap2(const Swap2Stones& stones);

@@ -211,6 +211,7 @@ const cellpos& runDeep() {
 long long Swap2Nodes = 1;
 long long Swap2LimitMs = -1;
 long long Swap2StartMs = -1;
+long long Swap2Variation = 0;
 void (*Swap2Note)(const char* text);
 
 Swap2Decision runSwap2(const Swap2Stones& stones) {
@@ -224,6 +225,7 @@ Swap2Decision runSwap2(const Swap2Stones& stones) {
     request.startMs = Swap2StartMs;
     request.stop = &StopRequested;
     request.clock = clockMs;
+    request.variation = Swap2Variation;
     request.note = Swap2Note;
 
     const deep::Swap2Answer answer = deep::decideSwap2(theDeepEngine(), request);

@@ -151,6 +151,8 @@ void prepare_swap2() {
     const long long limit = swap2_time_limit_ms();
     Swap2LimitMs = limit > 0 ? limit : -1;
     Swap2Nodes = info_max_node > 0 ? info_max_node : limit > 0 ? limit * Swap2NodesPerMs : QuickSwap2Nodes;
+    // A new process per game meets the same clock but for a few milliseconds.
+    Swap2Variation = info_time_left;
     Swap2Note = info_show_detail != 0 ? report_swap2_note : nullptr;
     StopRequested.store(false, std::memory_order_relaxed);
 }

@@ -70,7 +70,7 @@ TEST(DeepSwap2, AnswersLegallyOnEveryBoardUnderEveryRule) {
 }
 
 // A fresh engine answers a request as another fresh engine does; the
-// proposals of an empty board change with the budget.
+// proposals of an empty board change with the clock.
 TEST(DeepSwap2, SameRequestSameAnswerAndProposalsVary) {
     std::mt19937 rng(8);
     for (const int stones : {0, 3, 5}) {
@@ -81,10 +81,11 @@ TEST(DeepSwap2, SameRequestSameAnswerAndProposalsVary) {
         EXPECT_TRUE(sameAnswer(decideSwap2(first, request), decideSwap2(second, request))) << stones << " stones";
     }
     std::set<std::vector<int>> proposals;
-    for (const long long nodes : {20000, 20001, 20002, 20003}) {
+    for (const long long timeLeft : {19890, 19891, 19892, 19893}) {
         Swap2Request request;
         request.rule = Rule::Standard;
-        request.nodes = nodes;
+        request.nodes = 20000;
+        request.variation = timeLeft;
         Engine engine;
         engine.setTableBytes(1 << 20);
         const Swap2Answer answer = decideSwap2(engine, request);
