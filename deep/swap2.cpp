@@ -13,7 +13,7 @@ namespace {
 // The given five, two laid, and the reply to a lone defence.
 constexpr int MaxStones = 8;
 // Openings and pairs of stones weighed against each other.
-constexpr int Proposals = 16;
+constexpr int Proposals = 20;
 constexpr int Pairs = 16;
 // After three stones the colour is weighed with this share of the nodes;
 // the rest is for the pairs when it comes out close to even.
@@ -154,7 +154,7 @@ long long distanceFromEven(const Probe& p) {
 // Nodes a probe of a few stones takes at a depth, before any was measured.
 long long guessedNodes(int depth) {
     long long nodes = 1000;
-    for (int d = 3; d < depth; ++d) nodes *= 5;
+    for (int d = 2; d < depth; ++d) nodes *= 4;
     return nodes;
 }
 // What one more ply costs a probe that has its table entries from the ply before.
@@ -168,8 +168,8 @@ struct Ranked {
 // The candidate whose value (for the side to move) is closest to even, by
 // rounds: all of them at a depth, then the better half deeper, while the
 // nodes allow; the last two deepen until the nodes are spent. A round is
-// planned to leave half of what is left for the rounds after it. A round
-// cut by the clock counts only when no round came to its end.
+// planned to leave half of what is left for the rounds after it. Of a round
+// cut by the clock, the probes that came to their end count.
 Ranked closestToEven(Engine& engine, const Swap2Request& request, const std::vector<Stones>& candidates,
                      Budget& budget) {
     std::vector<Ranked> alive;
@@ -195,9 +195,14 @@ Ranked closestToEven(Engine& engine, const Swap2Request& request, const std::vec
             }
         }
         if (cut) {
-            if (ranking.empty()) {
-                alive.resize(probed);
-                ranking = alive;
+            // The probes of the cut round that came to their end are the
+            // deeper word on their candidates.
+            alive.resize(probed - 1);
+            for (const Ranked& r : alive) {
+                const auto known = std::find_if(ranking.begin(), ranking.end(),
+                                                [&](const Ranked& k) { return k.index == r.index; });
+                if (known == ranking.end()) ranking.push_back(r);
+                else if (r.probe.known) known->probe = r.probe;
             }
             break;
         }
@@ -225,7 +230,7 @@ Ranked closestToEven(Engine& engine, const Swap2Request& request, const std::vec
     std::stable_sort(ranking.begin(), ranking.end(), [](const Ranked& a, const Ranked& b) {
         return distanceFromEven(a.probe) < distanceFromEven(b.probe);
     });
-    return ranking[0].probe.known ? ranking[0] : Ranked{};
+    return !ranking.empty() && ranking[0].probe.known ? ranking[0] : Ranked{};
 }
 
 // splitmix64: candidates vary with the request, and are the same for the
@@ -276,8 +281,9 @@ void addUnlessThere(std::vector<Stones>& list, const Stones& stones) {
 }
 
 // Three stones near the middle: black within a cell of it, white within two
-// of black, black's second within four of either: the farther it lies, the
-// less black's two stones make together.
+// of black, black's second within five of either. Three stones close
+// together favour black by much: only a second black stone farther out
+// comes near even at times.
 std::vector<Stones> proposals(const Swap2Request& request, std::uint64_t seed) {
     std::vector<Stones> list;
     const int cx = request.width / 2, cy = request.height / 2;
@@ -286,8 +292,8 @@ std::vector<Stones> proposals(const Swap2Request& request, std::uint64_t seed) {
         const int bx = cx + randomIn(seed, -1, 1), by = cy + randomIn(seed, -1, 1);
         const int wx = bx + randomIn(seed, -2, 2), wy = by + randomIn(seed, -2, 2);
         const bool nearWhite = randomIn(seed, 0, 1) == 1;
-        const int b2x = (nearWhite ? wx : bx) + randomIn(seed, -4, 4);
-        const int b2y = (nearWhite ? wy : by) + randomIn(seed, -4, 4);
+        const int b2x = (nearWhite ? wx : bx) + randomIn(seed, -5, 5);
+        const int b2y = (nearWhite ? wy : by) + randomIn(seed, -5, 5);
         if (!onBoard(request, bx, by) || !onBoard(request, wx, wy) || !onBoard(request, b2x, b2y)) continue;
         s.add(bx, by);
         if (s.has(wx, wy)) continue;

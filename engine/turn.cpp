@@ -209,6 +209,7 @@ const cellpos& runDeep() {
 // ---------------------------------------------------------------- swap2
 
 long long Swap2Nodes = 1;
+std::size_t Swap2TableBytes = 0;
 long long Swap2LimitMs = -1;
 long long Swap2StartMs = -1;
 long long Swap2Variation = 0;
@@ -228,7 +229,9 @@ Swap2Decision runSwap2(const Swap2Stones& stones) {
     request.variation = Swap2Variation;
     request.note = Swap2Note;
 
-    const deep::Swap2Answer answer = deep::decideSwap2(theDeepEngine(), request);
+    deep::Engine engine;
+    engine.setTableBytes(Swap2TableBytes);
+    const deep::Swap2Answer answer = deep::decideSwap2(engine, request);
     Swap2Decision decision{answer.swap, answer.count, {}};
     for (int i = 0; i < answer.count; ++i) decision.cell[i] = {answer.cells[i].x, answer.cells[i].y};
     return decision;

@@ -95,9 +95,9 @@ deep::TurnClock turn_clock();
 // What a swap2 decision may take of the manager's clock, in milliseconds
 // (0: answer at once).
 long long swap2_time_limit_ms();
-// The deep engine's table for the plain executable's swap2 decisions: what
-// max_memory leaves beside the default tables, 16 MiB at most.
-long long swap2_table_bytes(long long max_memory);
+// The table of a swap2 decision's engine: what max_memory leaves beside the
+// tables of the executable's turns (deep or default ones), 16 MiB at most.
+long long swap2_table_bytes(long long max_memory, bool deep);
 // Hands the settings to the engine before a swap2 decision is asked for.
 void prepare_swap2();
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "../engine/engine.h"
+#include "deep/table.h"
 #include "protocol.h"
 
 namespace {
@@ -111,6 +112,8 @@ constexpr long long QuickSwap2Nodes = 20000;
 // The plain executable answers quickly, as it does moves.
 constexpr long long PlainSwap2LimitMs = 1000;
 constexpr long long MostSwap2TableBytes = 16ll << 20;
+// The decision's own engine besides its table: threat caches, position, history.
+constexpr long long Swap2EngineBytes = 4ll << 20;
 constexpr long long UnlimitedTimeLeft = 2147483647;
 
 // As a deep turn's: a decision is cut in the middle of a search.
@@ -133,19 +136,24 @@ long long swap2_time_limit_ms() {
     return limit > 0 ? limit : 0;
 }
 
-long long swap2_table_bytes(long long max_memory) {
+long long swap2_table_bytes(long long max_memory, bool deep) {
     if (max_memory <= 0) return MostSwap2TableBytes;
-    const int bits = hash_bits_for_memory(max_memory);
-    const long long hashBytes = bits >= MinHashBits ? 2ll * static_cast<long long>(sizeof(hashentry)) << bits : 0;
-    return std::clamp(max_memory - DeepReserveBytes - hashBytes, 0ll, MostSwap2TableBytes);
+    long long tables;
+    if (deep) {
+        tables = static_cast<long long>(
+            deep::TranspositionTable::bytesFor(static_cast<std::size_t>(deep_table_bytes(max_memory))));
+    } else {
+        const int bits = hash_bits_for_memory(max_memory);
+        tables = bits >= MinHashBits ? 2ll * static_cast<long long>(sizeof(hashentry)) << bits : 0;
+    }
+    return std::clamp(max_memory - DeepReserveBytes - tables - Swap2EngineBytes, 0ll, MostSwap2TableBytes);
 }
 
 void prepare_swap2() {
     // The tables below take time of the manager's clock too.
     Swap2StartMs = clockMs();
     fit_tables_to_memory();
-    // Released again by the next default turn.
-    if (!deep_turns_wanted()) sizeDeepTables(static_cast<std::size_t>(swap2_table_bytes(info_max_memory)));
+    Swap2TableBytes = static_cast<std::size_t>(swap2_table_bytes(info_max_memory, deep_turns_wanted()));
     Rule = ruleFromInfo(info_rule);
     prepareDeepRule(Rule);
     const long long limit = swap2_time_limit_ms();

@@ -3,6 +3,7 @@
 
 #include <climits>
 
+#include "deep/table.h"
 #include "protocol/protocol.h"
 
 namespace {
@@ -86,15 +87,21 @@ TEST_F(ManagerLimits, Swap2TakesAShareOfTheClockWithinTheTurn) {
     info_time_given = false;
 }
 
-// The plain executable's swap2 table fits beside its own two tables.
-TEST(HashMemory, Swap2TableFitsBesideTheDefaultTables) {
-    EXPECT_EQ(swap2_table_bytes(0), 16ll << 20);
+// A swap2 decision's table fits beside the tables of either executable's turns.
+TEST(HashMemory, Swap2TableFitsBesideTheTurnsTables) {
+    EXPECT_EQ(swap2_table_bytes(0, false), 16ll << 20);
+    EXPECT_EQ(swap2_table_bytes(0, true), 16ll << 20);
     for (long long mib : {350, 100, 64, 40, 32}) {
         const long long bytes = mib << 20;
-        const long long tables = 2 * 16ll << hash_bits_for_memory(bytes);
-        EXPECT_GE(swap2_table_bytes(bytes), 0) << mib << " MiB";
-        EXPECT_LE(swap2_table_bytes(bytes) + tables + (16ll << 20), bytes) << mib << " MiB";
+        const long long hash = 2 * 16ll << hash_bits_for_memory(bytes);
+        EXPECT_GE(swap2_table_bytes(bytes, false), 0) << mib << " MiB";
+        EXPECT_LE(swap2_table_bytes(bytes, false) + hash + (16ll << 20), bytes) << mib << " MiB";
+        EXPECT_GE(swap2_table_bytes(bytes, true), 0) << mib << " MiB";
+        const auto deepTable = static_cast<long long>(
+            deep::TranspositionTable::bytesFor(static_cast<std::size_t>(deep_table_bytes(bytes))));
+        EXPECT_LE(swap2_table_bytes(bytes, true) + deepTable + (16ll << 20), bytes) << mib << " MiB";
     }
+    EXPECT_GT(swap2_table_bytes(350ll << 20, true), 0) << "the deep table is a power of two: room is left";
 }
 
 TEST(HashMemory, NoLimitKeepsTheDefaultTables) {
