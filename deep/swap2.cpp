@@ -302,6 +302,14 @@ std::vector<Stones> proposals(const Swap2Request& request, std::uint64_t seed) {
         s.add(b2x, b2y);
         addUnlessThere(list, s);
     }
+    if (list.empty()) {
+        // Every board from 5 x 5 up has these.
+        Stones s;
+        s.add(cx, cy);
+        s.add(cx + 1, cy);
+        s.add(cx, cy + 1);
+        list.push_back(s);
+    }
     return list;
 }
 
