@@ -74,7 +74,7 @@ TEST(DeepSwap2, AnswersLegallyOnEveryBoardUnderEveryRule) {
 TEST(DeepSwap2, SameRequestSameAnswerAndProposalsVary) {
     std::mt19937 rng(8);
     for (const int stones : {0, 3, 5}) {
-        const Swap2Request request = requestFor(15, 15, Rule::Standard, stones, rng, 30000);
+        const Swap2Request request = requestFor(15, 15, Rule::Standard, stones, rng, 10000);
         Engine first, second;
         first.setTableBytes(1 << 20);
         second.setTableBytes(1 << 20);
@@ -84,7 +84,7 @@ TEST(DeepSwap2, SameRequestSameAnswerAndProposalsVary) {
     for (const long long timeLeft : {19890, 19891, 19892, 19893}) {
         Swap2Request request;
         request.rule = Rule::Standard;
-        request.nodes = 20000;
+        request.nodes = 8000;
         request.variation = timeLeft;
         Engine engine;
         engine.setTableBytes(1 << 20);

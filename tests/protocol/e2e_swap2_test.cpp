@@ -39,7 +39,7 @@ protected:
         EXPECT_EQ(reply(), "OK");
         send("INFO rule 1");
         send("INFO timeout_turn 0");
-        send("INFO max_node 60000");
+        send("INFO max_node 20000");
     }
 
     // Sends the opening, "x,y" lines or "x,y,c" with c as a judge's shim
