@@ -367,3 +367,30 @@ void forgetDeepGames();
 // The deep engine's shape tables for the rule, built before the turn that
 // needs them (renju's take a tenth of a second).
 void prepareDeepRule(GameRule rule);
+
+// ------------------------------------------------------ turn.cpp, swap2
+// The swap2 opening, decided by the deep engine's search under Rule on the
+// playing area; the board itself is not read. Each decision has an engine
+// of its own, with a small table: the turns' tables, which a first decision
+// would have to clear while their pages are still coming, stay untouched.
+struct Swap2Stones {
+    int count;  // 0, 3 or 5
+    cellpos cell[5];  // in move order, black first
+};
+struct Swap2Decision {
+    bool swap;  // take black
+    int count;  // cells laid, in move order
+    cellpos cell[3];
+};
+// What a decision may search, and for how long (-1: no clock). StopRequested cuts it.
+extern long long Swap2Nodes;
+// The decision's table (0: none).
+extern std::size_t Swap2TableBytes;
+extern long long Swap2LimitMs;
+// When the manager asked (clockMs): the limit counts from there.
+extern long long Swap2StartMs;
+// Varies the candidates a decision draws (the manager's time left).
+extern long long Swap2Variation;
+// Each step of a decision, for show_detail; none when null.
+extern void (*Swap2Note)(const char* text);
+Swap2Decision runSwap2(const Swap2Stones& stones);

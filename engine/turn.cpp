@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "deep/engine.h"
+#include "deep/swap2.h"
 
 int AiTurn;
 int MostDepth;
@@ -120,19 +121,23 @@ deep::Rule deepRule(GameRule rule) {
     return deep::Rule::Freestyle;
 }
 
-// The board as the deep engine takes it: the smallest rectangle holding
-// every open cell, closed cells inside it blocked.
-deep::TurnPosition deepTurnPosition() {
-    deep::TurnPosition turn;
-    int width = 0, height = 0;
+// The smallest rectangle holding every open cell.
+void playingArea(int& width, int& height) {
+    width = height = 0;
     for (int x = 0; x < BoardSize; ++x)
         for (int y = 0; y < BoardSize; ++y)
             if (!Closed[x][y]) {
                 width = std::max(width, x + 1);
                 height = std::max(height, y + 1);
             }
-    turn.width = width > 0 ? width : BoardSize;
-    turn.height = height > 0 ? height : BoardSize;
+    if (width == 0) width = height = BoardSize;
+}
+
+// The board as the deep engine takes it: the playing area, closed cells
+// inside it blocked.
+deep::TurnPosition deepTurnPosition() {
+    deep::TurnPosition turn;
+    playingArea(turn.width, turn.height);
     for (int x = 0; x < turn.width; ++x)
         for (int y = 0; y < turn.height; ++y)
             turn.cell[x][y] = Closed[x][y] ? 3 : board[x][y] == MyStone ? 1 : board[x][y] == OpponentStone ? 2 : 0;
@@ -200,4 +205,35 @@ const cellpos& runDeep() {
     timeup = IterationCount > 0 && !Iterations[IterationCount - 1].complete;
     resultpos = move.x >= 0 ? cellpos{move.x, move.y} : cellpos{0, 0};
     return resultpos;
+}
+
+// ---------------------------------------------------------------- swap2
+
+long long Swap2Nodes = 1;
+std::size_t Swap2TableBytes = 0;
+long long Swap2LimitMs = -1;
+long long Swap2StartMs = -1;
+long long Swap2Variation = 0;
+void (*Swap2Note)(const char* text);
+
+Swap2Decision runSwap2(const Swap2Stones& stones) {
+    deep::Swap2Request request;
+    playingArea(request.width, request.height);
+    request.rule = deepRule(Rule);
+    request.stoneCount = stones.count;
+    for (int i = 0; i < stones.count; ++i) request.stones[i] = {stones.cell[i].x, stones.cell[i].y};
+    request.nodes = Swap2Nodes;
+    request.hardMs = Swap2LimitMs;
+    request.startMs = Swap2StartMs;
+    request.stop = &StopRequested;
+    request.clock = clockMs;
+    request.variation = Swap2Variation;
+    request.note = Swap2Note;
+
+    deep::Engine engine;
+    engine.setTableBytes(Swap2TableBytes);
+    const deep::Swap2Answer answer = deep::decideSwap2(engine, request);
+    Swap2Decision decision{answer.swap, answer.count, {}};
+    for (int i = 0; i < answer.count; ++i) decision.cell[i] = {answer.cells[i].x, answer.cells[i].y};
+    return decision;
 }

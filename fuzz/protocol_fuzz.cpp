@@ -45,8 +45,8 @@ bool startsWithNoCase(const std::uint8_t* line, std::size_t length, const char* 
 }
 
 // Where the input is cut so that at most MaxMoveRequests lines can ask the
-// engine to think. Any line that the dispatcher could take as TURN, BEGIN or
-// BOARD counts, also one that really ends a BOARD list.
+// engine to think. Any line that the dispatcher could take as TURN, BEGIN,
+// BOARD or SWAP2BOARD counts, also one that really ends a BOARD list.
 std::size_t lengthWithinMoveBudget(const std::uint8_t* data, std::size_t size) {
     int requests = 0;
     for (std::size_t lineStart = 0; lineStart < size;) {
@@ -55,7 +55,7 @@ std::size_t lengthWithinMoveBudget(const std::uint8_t* data, std::size_t size) {
         const std::uint8_t* line = data + lineStart;
         const std::size_t length = lineEnd - lineStart;
         if (startsWithNoCase(line, length, "turn") || startsWithNoCase(line, length, "begin") ||
-            startsWithNoCase(line, length, "board")) {
+            startsWithNoCase(line, length, "board") || startsWithNoCase(line, length, "swap2board")) {
             if (++requests > MaxMoveRequests) return lineStart;
         }
         lineStart = lineEnd + 1;
@@ -91,13 +91,41 @@ bool startsWith(const char* text, std::size_t length, const char* prefix) {
     return length >= n && std::memcmp(text, prefix, n) == 0;
 }
 
+// A swap2 answer beyond a move: SWAP, or two or three distinct cells of
+// the board.
+bool legalSwap2Answer(const char* text, std::size_t length) {
+    if (length == 4 && std::memcmp(text, "SWAP", 4) == 0) return true;
+    char line[64];
+    if (length == 0 || length >= sizeof line) return false;
+    std::memcpy(line, text, length);
+    line[length] = '\0';
+    int cells[3][2];
+    int consumed = 0;
+    const int fields = std::sscanf(line, "%d,%d %d,%d %d,%d%n", &cells[0][0], &cells[0][1], &cells[1][0], &cells[1][1],
+                                   &cells[2][0], &cells[2][1], &consumed);
+    if (fields != 6 || consumed != static_cast<int>(length)) {
+        consumed = 0;
+        if (std::sscanf(line, "%d,%d %d,%d%n", &cells[0][0], &cells[0][1], &cells[1][0], &cells[1][1], &consumed) != 4 ||
+            consumed != static_cast<int>(length))
+            return false;
+    }
+    const int count = fields == 6 && consumed == static_cast<int>(length) ? 3 : 2;
+    for (int i = 0; i < count; ++i) {
+        const int x = cells[i][0], y = cells[i][1];
+        if (x < 0 || y < 0 || x >= width || y >= height) return false;
+        for (int j = 0; j < i; ++j)
+            if (cells[j][0] == x && cells[j][1] == y) return false;
+    }
+    return true;
+}
+
 // The worker writes only its move, perhaps after "ERROR my move [x,y]" or
-// the MESSAGE lines of show_detail. The main thread waits for it before
+// the MESSAGE lines of show_detail, or its swap2 answer. The main thread waits for it before
 // touching the position, so reading the size and myboard here is race-free.
 void checkReply(const char* text, std::size_t length) {
     const bool fromWorker = std::this_thread::get_id() != mainThread;
     if (echoReplies) std::fprintf(stderr, "%s %.*s\n", fromWorker ? "worker:" : "main:  ", static_cast<int>(length), text);
-    if (!fromWorker || startsWith(text, length, "MESSAGE depth ")) return;
+    if (!fromWorker || startsWith(text, length, "MESSAGE depth ") || startsWith(text, length, "MESSAGE swap2 ")) return;
     static constexpr char TakenCell[] = "ERROR my move";
     if (length >= sizeof TakenCell - 1 && std::memcmp(text, TakenCell, sizeof TakenCell - 1) == 0) {
         // On a full board no legal move exists; anything else is the engine's fault.
@@ -105,7 +133,10 @@ void checkReply(const char* text, std::size_t length) {
         return;
     }
     int x, y;
-    if (!parseMoveLine(text, length, x, y)) illegalMove("not a move line", text, length);
+    if (!parseMoveLine(text, length, x, y)) {
+        if (legalSwap2Answer(text, length)) return;
+        illegalMove("not a move line", text, length);
+    }
     if (x < 0 || y < 0 || x >= width || y >= height) illegalMove("off the board", text, length);
 }
 

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "../brain/brain.h"
+#include "../engine/engine.h"
 #include "protocol.h"
 
 char cmd[CommandBufferSize];
@@ -131,6 +132,8 @@ void requestMove() {
     turn();
 }
 
+bool isDone(const char* line) { return get_cmd_param("done", line) && std::strlen(line) == 4; }
+
 // Reads "x,y,who" lines until one that is none; false at end of input.
 // The list is the whole position: nothing of the one before it stays.
 bool readBoardList() {
@@ -148,8 +151,47 @@ bool readBoardList() {
         else
             break;
     }
-    if (!get_cmd_param("done", cmd) || std::strlen(cmd) != 4) pipeOut("ERROR x,y,who or DONE expected after BOARD");
+    if (!isDone(cmd)) pipeOut("ERROR x,y,who or DONE expected after BOARD");
     return true;
+}
+
+enum class Swap2List { Opening, Refused, EndOfInput };
+
+// Reads SWAP2BOARD's stone lines up to DONE. Anything but an opening of
+// 0, 3 or 5 distinct cells of the board is answered with one ERROR line;
+// a line that is no stone ends the list there, as after BOARD.
+Swap2List readSwap2List(Swap2Stones& stones) {
+    stones.count = 0;
+    int lines = 0;
+    bool refused = false;
+    for (;;) {
+        if (!get_line()) return Swap2List::EndOfInput;
+        if (isDone(cmd)) break;
+        int x, y;
+        if (!parse_swap2_stone(cmd, &x, &y)) {
+            if (!refused) pipeOut("ERROR x,y or DONE expected after SWAP2BOARD");
+            return Swap2List::Refused;
+        }
+        ++lines;
+        if (refused) continue;
+        if (x < 0 || y < 0 || x >= width || y >= height) {
+            pipeOut("ERROR SWAP2BOARD stone %d,%d is off the board", x, y);
+            refused = true;
+            continue;
+        }
+        for (int i = 0; i < stones.count && !refused; ++i)
+            if (stones.cell[i].x == x && stones.cell[i].y == y) {
+                pipeOut("ERROR SWAP2BOARD stone %d,%d on an occupied cell", x, y);
+                refused = true;
+            }
+        if (!refused && stones.count < 5) stones.cell[stones.count++] = {x, y};
+    }
+    if (refused) return Swap2List::Refused;
+    if (lines != 0 && lines != 3 && lines != 5) {
+        pipeOut("ERROR SWAP2BOARD expects 0, 3 or 5 stones, got %d", lines);
+        return Swap2List::Refused;
+    }
+    return Swap2List::Opening;
 }
 
 }  // namespace
@@ -197,6 +239,19 @@ bool do_command() {
         start();
         if (!readBoardList()) return false;
         requestMove();
+    } else if ((param = get_cmd_param("swap2board", cmd))) {
+        start();
+        Swap2Stones stones;
+        const Swap2List list = readSwap2List(stones);
+        if (list == Swap2List::EndOfInput) return false;
+        if (list == Swap2List::Opening) {
+            // The opening is the whole position; the answer places the stones.
+            brain_clear();
+            swap2Stones = stones;
+            swap2Asked = true;
+            prepare_swap2();
+            turn();
+        }
     } else if ((param = get_cmd_param("takeback", cmd))) {
         start();
         if (parse_coord(param, &x, &y) && brain_takeback(x, y) == 0)

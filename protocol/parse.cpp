@@ -73,6 +73,17 @@ void parse_3int_chk(const char* text, int* x, int* y, int* who) {
     }
 }
 
+bool parse_swap2_stone(const char* text, int* x, int* y) {
+    int a, b, colour;
+    if (!scan_pair(text, a, b)) return false;
+    if (*text == ',' && !scan_int(++text, colour)) return false;
+    skipBlanks(text);
+    if (*text != '\0') return false;
+    *x = a;
+    *y = b;
+    return true;
+}
+
 bool scan_start_size(const char* text, int& size) { return scan_int(text, size); }
 
 // "%d ,%d": blanks are allowed before the comma here.

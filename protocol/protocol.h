@@ -7,6 +7,7 @@
 #include "output.h"
 
 struct IterationStats;
+struct Swap2Stones;
 namespace deep {
 struct TurnClock;
 }
@@ -43,6 +44,10 @@ extern ManualResetEvent& event2;  // worker idle
 const char* get_cmd_param(const char* name, const char* line);
 bool parse_coord(const char* text, int* x, int* y);
 void parse_3int_chk(const char* text, int* x, int* y, int* who);
+// A stone line of SWAP2BOARD, "x,y" or "x,y,c" (the colour follows from the
+// order, so c is not read); false for anything else. The cell may be off
+// the board.
+bool parse_swap2_stone(const char* text, int* x, int* y);
 bool scan_int(const char*& text, int& value);
 bool scan_start_size(const char* text, int& size);
 bool scan_rectstart_size(const char* text, int& w, int& h);
@@ -88,6 +93,14 @@ void request_stop();
 int search_depth_for(int max_depth);
 // The manager's clock as a deep turn plans with it.
 deep::TurnClock turn_clock();
+// What a swap2 decision may take of the manager's clock, in milliseconds
+// (0: answer at once).
+long long swap2_time_limit_ms();
+// The table of a swap2 decision's engine: what max_memory leaves beside the
+// tables of the executable's turns (deep or default ones), 16 MiB at most.
+long long swap2_table_bytes(long long max_memory, bool deep);
+// Hands the settings to the engine before a swap2 decision is asked for.
+void prepare_swap2();
 
 // ---- worker.cpp
 void threadLoop();
@@ -99,5 +112,12 @@ void start_table_preparation();
 void stop_table_preparation();
 // Asks the turn driver for the move, places it, records it and writes it.
 void brain_turn();
+// The SWAP2BOARD the worker answers next instead of a move. Set by the main
+// thread while the worker is idle.
+extern bool swap2Asked;
+extern Swap2Stones swap2Stones;
+// Asks for the swap2 decision, sets the board up as it leaves the game and
+// writes the answer.
+void brain_swap2();
 // INFO show_detail: one MESSAGE line per iteration.
 void report_iteration(const IterationStats& iteration, long long turnNodes, long long turnMs);

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "../engine/engine.h"
+#include "deep/table.h"
 #include "protocol.h"
 
 namespace {
@@ -105,6 +106,69 @@ deep::TurnClock turn_clock() {
     for (const auto& column : board)
         for (const int stone : column) stones += stone != 0;
     return {info_time_given, info_timeout_turn, info_timeout_match, info_time_left, stones};
+}
+
+namespace {
+
+// The deep engine's pace on the development machine, with room for slower
+// ones; the clock cuts a decision that would run late all the same.
+constexpr long long Swap2NodesPerMs = 400;
+// "Answer at once": a few shallow searches.
+constexpr long long QuickSwap2Nodes = 20000;
+// The plain executable answers quickly, as it does moves.
+constexpr long long PlainSwap2LimitMs = 1000;
+constexpr long long MostSwap2TableBytes = 16ll << 20;
+// The decision's own engine besides its table: threat caches, position, history.
+constexpr long long Swap2EngineBytes = 4ll << 20;
+constexpr long long UnlimitedTimeLeft = 2147483647;
+
+// As a deep turn's: a decision is cut in the middle of a search.
+long long lessDeepMargin(long long allowanceMs) { return allowanceMs - (80 + allowanceMs / 10); }
+
+void report_swap2_note(const char* text) { pipeOut("MESSAGE %s", text); }
+
+}  // namespace
+
+// A share of the match clock, as for one move, within the turn limit and
+// the engine's own cap: the opening is one or two decisions of a long game.
+long long swap2_time_limit_ms() {
+    long long limit = TimeLimitMs;
+    if (!deep_turns_wanted()) limit = std::min(limit, PlainSwap2LimitMs);
+    if (!info_time_given) return limit;
+    if (info_timeout_turn <= 0) return 0;
+    limit = std::min(limit, lessDeepMargin(info_timeout_turn));
+    if (info_timeout_match > 0 && info_time_left != UnlimitedTimeLeft)
+        limit = std::min(limit, lessDeepMargin(info_time_left / TimeLeftShare));
+    return limit > 0 ? limit : 0;
+}
+
+long long swap2_table_bytes(long long max_memory, bool deep) {
+    if (max_memory <= 0) return MostSwap2TableBytes;
+    long long tables;
+    if (deep) {
+        tables = static_cast<long long>(
+            deep::TranspositionTable::bytesFor(static_cast<std::size_t>(deep_table_bytes(max_memory))));
+    } else {
+        const int bits = hash_bits_for_memory(max_memory);
+        tables = bits >= MinHashBits ? 2ll * static_cast<long long>(sizeof(hashentry)) << bits : 0;
+    }
+    return std::clamp(max_memory - DeepReserveBytes - tables - Swap2EngineBytes, 0ll, MostSwap2TableBytes);
+}
+
+void prepare_swap2() {
+    // The tables below take time of the manager's clock too.
+    Swap2StartMs = clockMs();
+    fit_tables_to_memory();
+    Swap2TableBytes = static_cast<std::size_t>(swap2_table_bytes(info_max_memory, deep_turns_wanted()));
+    Rule = ruleFromInfo(info_rule);
+    prepareDeepRule(Rule);
+    const long long limit = swap2_time_limit_ms();
+    Swap2LimitMs = limit > 0 ? limit : -1;
+    Swap2Nodes = info_max_node > 0 ? info_max_node : limit > 0 ? limit * Swap2NodesPerMs : QuickSwap2Nodes;
+    // A new process per game meets the same clock but for a few milliseconds.
+    Swap2Variation = info_time_left;
+    Swap2Note = info_show_detail != 0 ? report_swap2_note : nullptr;
+    StopRequested.store(false, std::memory_order_relaxed);
 }
 
 void prepare_turn() {

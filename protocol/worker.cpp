@@ -1,4 +1,5 @@
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 #include "../brain/brain.h"
@@ -17,10 +18,44 @@ void brain_turn() {
     do_mymove(move.x, move.y);
 }
 
+bool swap2Asked = false;
+Swap2Stones swap2Stones;
+
+void brain_swap2() {
+    const Swap2Decision decision = runSwap2(swap2Stones);
+    // The colours as the game would go on without another BOARD: one cell
+    // laid keeps white, anything else leaves Morrow black until the opponent
+    // chooses (a BOARD then tells).
+    const bool black = decision.count != 1;
+    int stone = 0;
+    const auto place = [&](cellpos cell) {
+        if ((stone++ % 2 == 0) == black) brain_my(cell.x, cell.y);
+        else brain_opponents(cell.x, cell.y);
+    };
+    for (int i = 0; i < swap2Stones.count; ++i) place(swap2Stones.cell[i]);
+    for (int i = 0; i < decision.count; ++i) place(decision.cell[i]);
+
+    if (decision.swap) {
+        pipeOut("SWAP");
+        return;
+    }
+    char line[64];
+    int length = 0;
+    for (int i = 0; i < decision.count; ++i)
+        length += std::snprintf(line + length, sizeof line - length, "%s%d,%d", i > 0 ? " " : "", decision.cell[i].x,
+                                decision.cell[i].y);
+    pipeOut("%s", line);
+}
+
 void threadLoop() {
     for (;;) {
         event1.wait();
-        brain_turn();
+        if (swap2Asked) {
+            swap2Asked = false;
+            brain_swap2();
+        } else {
+            brain_turn();
+        }
         event2.signal();
     }
 }

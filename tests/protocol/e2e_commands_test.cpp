@@ -236,7 +236,7 @@ TEST_F(Commands, BoardReplacesTheWholePosition) {
 }
 
 TEST_F(Commands, UnknownCommands) {
-    for (const char* line : {"HELLO", "", "  START 20", "SWAP2BOARD"}) {
+    for (const char* line : {"HELLO", "", "  START 20", "SWAP2"}) {
         send(line);
         EXPECT_EQ(reply(), "UNKNOWN command") << '"' << line << '"';
     }

@@ -531,27 +531,6 @@ TEST_F(Play, StopAnswersAtOnceAndIsForgottenWhenIdle) {
 
 // ---- memory
 
-// What a tournament judge reads as the brain's memory: Private_Clean +
-// Private_Dirty of the process, in bytes; nothing where it cannot be read.
-std::optional<long long> privateBytes(pid_t pid) {
-    std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
-    if (!rollup) return std::nullopt;
-    long long kib = 0;
-    bool found = false;
-    for (std::string line; std::getline(rollup, line);) {
-        std::istringstream fields(line);
-        std::string name;
-        long long value = 0;
-        fields >> name >> value;
-        if (name == "Private_Clean:" || name == "Private_Dirty:") {
-            kib += value;
-            found = true;
-        }
-    }
-    if (!found) return std::nullopt;
-    return kib * 1024;
-}
-
 // The limit comes after START, as every manager sends it: START must not
 // have taken the tables already, and no reply may find the process above it.
 TEST_F(Play, PrivateMemoryStaysWithinTheLimitAfterEveryReply) {

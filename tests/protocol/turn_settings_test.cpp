@@ -3,6 +3,7 @@
 
 #include <climits>
 
+#include "deep/table.h"
 #include "protocol/protocol.h"
 
 namespace {
@@ -62,6 +63,45 @@ TEST_F(ManagerLimits, LargestValuesDoNotOverflow) {
     EXPECT_GE(manager_time_limit_ms(), 4500);
     setInfo(30000, INT_MAX, INT_MAX);
     EXPECT_GE(manager_time_limit_ms(), 4500);
+}
+
+// A swap2 decision has no turn of its own: it takes a share of the match
+// clock within the turn limit, and never what the clock has not got.
+TEST_F(ManagerLimits, Swap2TakesAShareOfTheClockWithinTheTurn) {
+    info_time_given = true;
+    info_max_depth = 20;
+    setInfo(5000, 120000, 118000);
+    EXPECT_GT(swap2_time_limit_ms(), 1000);
+    EXPECT_LT(swap2_time_limit_ms(), 5000);
+    setInfo(30000, 180000, 3000);
+    EXPECT_GT(swap2_time_limit_ms(), 0);
+    EXPECT_LT(swap2_time_limit_ms(), 3000 / 4);
+    setInfo(5000, 120000, -200);
+    EXPECT_EQ(swap2_time_limit_ms(), 0);
+    setInfo(0, 120000, 118000);
+    EXPECT_EQ(swap2_time_limit_ms(), 0);
+    info_max_depth = 0;
+    setInfo(30000, 0, 0);
+    EXPECT_GT(swap2_time_limit_ms(), 0);
+    EXPECT_LE(swap2_time_limit_ms(), 1000) << "the plain executable answers quickly";
+    info_time_given = false;
+}
+
+// A swap2 decision's table fits beside the tables of either executable's turns.
+TEST(HashMemory, Swap2TableFitsBesideTheTurnsTables) {
+    EXPECT_EQ(swap2_table_bytes(0, false), 16ll << 20);
+    EXPECT_EQ(swap2_table_bytes(0, true), 16ll << 20);
+    for (long long mib : {350, 100, 64, 40, 32}) {
+        const long long bytes = mib << 20;
+        const long long hash = 2 * 16ll << hash_bits_for_memory(bytes);
+        EXPECT_GE(swap2_table_bytes(bytes, false), 0) << mib << " MiB";
+        EXPECT_LE(swap2_table_bytes(bytes, false) + hash + (16ll << 20), bytes) << mib << " MiB";
+        EXPECT_GE(swap2_table_bytes(bytes, true), 0) << mib << " MiB";
+        const auto deepTable = static_cast<long long>(
+            deep::TranspositionTable::bytesFor(static_cast<std::size_t>(deep_table_bytes(bytes))));
+        EXPECT_LE(swap2_table_bytes(bytes, true) + deepTable + (16ll << 20), bytes) << mib << " MiB";
+    }
+    EXPECT_GT(swap2_table_bytes(350ll << 20, true), 0) << "the deep table is a power of two: room is left";
 }
 
 TEST(HashMemory, NoLimitKeepsTheDefaultTables) {
