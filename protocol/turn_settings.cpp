@@ -147,7 +147,7 @@ long long swap2_table_bytes(long long max_memory, bool deep) {
     long long tables;
     if (deep) {
         tables = static_cast<long long>(
-            deep::TranspositionTable::bytesFor(static_cast<std::size_t>(deep_table_bytes(max_memory))));
+            deep::TranspositionTable::bytesFor(static_cast<std::size_t>(deep_table_bytes(max_memory, info_timeout_turn))));
     } else {
         const int bits = hash_bits_for_memory(max_memory);
         tables = bits >= MinHashBits ? 2ll * static_cast<long long>(sizeof(hashentry)) << bits : 0;

@@ -98,7 +98,7 @@ TEST(HashMemory, Swap2TableFitsBesideTheTurnsTables) {
         EXPECT_LE(swap2_table_bytes(bytes, false) + hash + (16ll << 20), bytes) << mib << " MiB";
         EXPECT_GE(swap2_table_bytes(bytes, true), 0) << mib << " MiB";
         const auto deepTable = static_cast<long long>(
-            deep::TranspositionTable::bytesFor(static_cast<std::size_t>(deep_table_bytes(bytes))));
+            deep::TranspositionTable::bytesFor(static_cast<std::size_t>(deep_table_bytes(bytes, info_timeout_turn))));
         EXPECT_LE(swap2_table_bytes(bytes, true) + deepTable + (16ll << 20), bytes) << mib << " MiB";
     }
     EXPECT_GT(swap2_table_bytes(350ll << 20, true), 0) << "the deep table is a power of two: room is left";
