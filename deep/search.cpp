@@ -61,16 +61,14 @@ bool opponentQuiet(const Position& pos, int opp) {
            0;
 }
 
-struct ReductionTable {
-    std::int8_t plies[64][64];
-    ReductionTable() {
-        for (int d = 0; d < 64; ++d)
-            for (int i = 0; i < 64; ++i)
-                plies[d][i] = static_cast<std::int8_t>(
-                    d < 1 || i < 1 ? 0 : static_cast<int>(0.3 + std::log(d) * std::log(i) / 1.9));
+// log(n) in hundredths, for the reductions of late moves.
+struct LogTable {
+    int hundredths[64];
+    LogTable() {
+        for (int n = 0; n < 64; ++n) hundredths[n] = n < 1 ? 0 : static_cast<int>(std::lround(100 * std::log(n)));
     }
 };
-const ReductionTable reductionTable;
+const LogTable logTable;
 
 struct ScoredMove {
     int slot;
@@ -196,7 +194,8 @@ int Search::node(int depth, int alpha, int beta, int ply, bool afterPass) {
     const bool calm = forced < 0 && !oppThreat && std::abs(beta) < ProvenScore && std::abs(alpha) < ProvenScore;
     if (!Pv && calm) {
         // Far above beta with nothing to fear: the static value stands.
-        if (knobs.futility && depth <= 4 && opponentQuiet(pos_, opp) && staticEval - 70 * depth >= beta)
+        if (knobs.futility && depth <= knobs.futilityDepth && opponentQuiet(pos_, opp) &&
+            staticEval - knobs.futilityMargin * depth >= beta)
             return staticEval;
         // Far below alpha: only a win by fours would change it.
         if (knobs.razoring && depth <= 2 && staticEval + 200 * depth <= alpha) {
@@ -242,12 +241,12 @@ int Search::node(int depth, int alpha, int beta, int ply, bool afterPass) {
     for (int slot; (slot = picker.pick()) >= 0;) {
         if (!pos_.mayPlay(slot, me)) continue;
         const bool quiet = isQuiet(pos_, slot, me);
-        if (!Pv && knobs.futility && calm && searched > 0 && quiet && depth <= 3 &&
-            staticEval + 100 + 120 * depth <= alpha)
+        if (!Pv && knobs.futility && calm && searched > 0 && quiet && depth <= knobs.moveFutilityDepth &&
+            staticEval + 100 + knobs.moveFutilityMargin * depth <= alpha)
             continue;
         // Late quiet moves near the leaves are not searched at all.
-        if (!Pv && knobs.moveCountPruning && calm && quiet && depth <= 5 && searched >= 3 + depth * depth &&
-            best > -ProvenScore)
+        if (!Pv && knobs.moveCountPruning && calm && quiet && depth <= knobs.moveCountDepth &&
+            searched >= knobs.moveCountBase + depth * depth && best > -ProvenScore)
             continue;
         pos_.play(slot);
         // A forced block costs no depth.
@@ -258,7 +257,9 @@ int Search::node(int depth, int alpha, int beta, int ply, bool afterPass) {
         } else {
             int r = 0;
             if (knobs.reductions && depth >= 3 && quiet && searched >= (Pv ? 4 : 2)) {
-                r = reductionTable.plies[std::min(depth, 63)][std::min(searched, 63)];
+                r = (30 + logTable.hundredths[std::min(depth, 63)] * logTable.hundredths[std::min(searched, 63)] /
+                              knobs.reductionDivisor) /
+                    100;
                 if (Pv) --r;
                 if (history_.cutoffs[me][slot] > HistoryLimit / 8) --r;
                 r = std::clamp(r, 0, std::max(newDepth - 1, 0));

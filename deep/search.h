@@ -80,6 +80,15 @@ public:
         bool replyVct = false;
         bool doubleThreeWin = true;
         bool threatExtension = true;
+        // Margins and limits of the pruning, in evaluation units and plies.
+        int futilityDepth = 4;
+        int futilityMargin = 70;
+        int moveFutilityDepth = 3;
+        int moveFutilityMargin = 120;
+        int moveCountDepth = 5;
+        int moveCountBase = 3;
+        // Late moves are reduced by log(depth) log(index) / (divisor / 100).
+        int reductionDivisor = 190;
     };
     Knobs knobs;
 

@@ -6,7 +6,7 @@
 # it, each fit starting from (and drawn towards) tools/eval/start.txt, its
 # labels half the game's result and half the search's own value. Then the
 # four fitted tables are written out. The same code, seeds and budgets give
-# the same file on any machine. About an hour and a half on two cores.
+# the same file on any machine. About an hour on two cores.
 #
 #   tools/fit-eval.sh
 set -euo pipefail
@@ -37,9 +37,9 @@ fit_rule() {
 }
 
 # Free-style on the 20 x 20 board of its tournaments, the others on 15 x 15.
-free=$(fit_rule 0 20 3000 6000 6000)
-exact=$(fit_rule 1 15 3000 3000)
-renju=$(fit_rule 4 15 3000 3000)
-caro=$(fit_rule 8 15 3000 3000)
+free=$(fit_rule 0 20 3000 4000 4000)
+exact=$(fit_rule 1 15 2000 3000)
+renju=$(fit_rule 4 15 2000 3000)
+caro=$(fit_rule 8 15 2000 3000)
 "$tune" emit --out deep/eval_weights.cpp "$free" "$exact" "$renju" "$caro"
 echo "fit-eval: wrote deep/eval_weights.cpp" >&2

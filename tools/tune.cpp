@@ -144,6 +144,13 @@ bool parseConfig(const std::string& text, Config& c) {
         else if (key == "replyVct") c.knobs.replyVct = on;
         else if (key == "doubleThreeWin") c.knobs.doubleThreeWin = on;
         else if (key == "threatExtension") c.knobs.threatExtension = on;
+        else if (key == "futilityDepth") c.knobs.futilityDepth = std::atoi(value.c_str());
+        else if (key == "futilityMargin") c.knobs.futilityMargin = std::atoi(value.c_str());
+        else if (key == "moveFutilityDepth") c.knobs.moveFutilityDepth = std::atoi(value.c_str());
+        else if (key == "moveFutilityMargin") c.knobs.moveFutilityMargin = std::atoi(value.c_str());
+        else if (key == "moveCountDepth") c.knobs.moveCountDepth = std::atoi(value.c_str());
+        else if (key == "moveCountBase") c.knobs.moveCountBase = std::atoi(value.c_str());
+        else if (key == "reductionDivisor") c.knobs.reductionDivisor = std::atoi(value.c_str());
         else if (key == "weights") c.weightsFile = value;
         else {
             return false;
