@@ -350,6 +350,10 @@ const cellpos& run();
 // DeepByDefault: with no INFO max_depth it deepens as far as the clock allows.
 extern bool DeepByDefault;
 extern deep::TurnBudget DeepTurnBudget;
+// When the manager asked for the move (clockMs), if known: the budget counts
+// from there, so that the work done on the commands before the turn is paid
+// out of it. Negative: from the start of runDeep. Each turn forgets it.
+extern long long DeepTurnAskedMs;
 const cellpos& runDeep();
 // The deep engine's table takes at most `bytes`; released when default
 // turns are played, so that one engine's tables are there at a time.

@@ -101,6 +101,7 @@ const cellpos& run() {
 
 bool DeepByDefault = false;
 deep::TurnBudget DeepTurnBudget{-1, -1};
+long long DeepTurnAskedMs = -1;
 
 namespace {
 
@@ -186,6 +187,8 @@ const cellpos& runDeep() {
     // "Answer at once": one whole iteration of depth 1.
     const bool quick = DeepTurnBudget.hardMs == 0;
     start_t = clockMs();
+    if (DeepTurnAskedMs >= 0 && DeepTurnAskedMs < start_t) start_t = DeepTurnAskedMs;
+    DeepTurnAskedMs = -1;
     timeup = false;
     Nodes = 0;
     IterationCount = 0;

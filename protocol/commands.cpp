@@ -37,7 +37,16 @@ int readStdin() { return std::getchar(); }
 
 int (*ReadChar)() = readStdin;
 
+long long BusySinceMs = -1;
+
+namespace {
+// A line read within this long of asking for it was waiting in the pipe.
+constexpr long long QueuedLineMs = 10;
+long long repliesAtLastLine = 0;
+}  // namespace
+
 bool get_line() {
+    const long long askedAt = clockMs();
     int stored = 0;
     for (;;) {
         const int c = ReadChar();
@@ -45,6 +54,12 @@ bool get_line() {
         if (stored < CommandBufferSize) cmd[stored++] = static_cast<char>(c);
         if (c == '\n') break;
     }
+    const long long readAt = clockMs();
+    // A line that came after a wait, or after a reply it may answer, starts
+    // a new run.
+    const long long replies = RepliesWritten.load(std::memory_order_relaxed);
+    if (BusySinceMs < 0 || readAt - askedAt > QueuedLineMs || replies != repliesAtLastLine) BusySinceMs = readAt;
+    repliesAtLastLine = replies;
     // The last stored character (the "\n", or the 256th of a longer line)
     // gives way to the terminator, and so does a "\r" before it.
     cmd[--stored] = '\0';

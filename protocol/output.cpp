@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@ void writeToStdout(const char* text, std::size_t length) {
 }  // namespace
 
 void (*ReplySink)(const char* text, std::size_t length) = writeToStdout;
+std::atomic<long long> RepliesWritten{0};
 
 int pipeOut(const char* format, ...) {
     char small[512];
@@ -43,6 +45,7 @@ int pipeOut(const char* format, ...) {
 
     std::lock_guard<std::mutex> lock(outputMutex);
     ReplySink(text, static_cast<std::size_t>(length));
+    RepliesWritten.fetch_add(1, std::memory_order_relaxed);
     return length;
 }
 

@@ -58,6 +58,10 @@ int parse_info_value(const char* text);
 extern int (*ReadChar)();
 // Reads the next line into cmd; false at end of input.
 bool get_line();
+// When the main thread last started on a run of commands that were waiting
+// for it (clockMs): a manager's clock runs from about then, however long
+// the commands before a turn took.
+extern long long BusySinceMs;
 void do_mymove(int x, int y);
 void turn();
 void stop();

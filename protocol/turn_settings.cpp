@@ -156,8 +156,8 @@ long long swap2_table_bytes(long long max_memory, bool deep) {
 }
 
 void prepare_swap2() {
-    // The tables below take time of the manager's clock too.
-    Swap2StartMs = clockMs();
+    // The tables below, and the commands before, take time of the manager's clock too.
+    Swap2StartMs = BusySinceMs >= 0 ? BusySinceMs : clockMs();
     fit_tables_to_memory();
     Swap2TableBytes = static_cast<std::size_t>(swap2_table_bytes(info_max_memory, deep_turns_wanted()));
     Rule = ruleFromInfo(info_rule);
@@ -179,7 +179,10 @@ void prepare_turn() {
     if (!deep_turns_wanted() && !hashTablesAsWanted()) stop_table_preparation();
     DepthLimit = search_depth_for(info_max_depth);
     Rule = ruleFromInfo(info_rule);
-    if (DepthLimit > DefaultSearchDepth) DeepTurnBudget = deep::planTurn(turn_clock());
+    if (DepthLimit > DefaultSearchDepth) {
+        DeepTurnBudget = deep::planTurn(turn_clock());
+        DeepTurnAskedMs = BusySinceMs;
+    }
     NodeLimit = info_max_node > 0 ? info_max_node : 0;
     IterationReport = info_show_detail != 0 ? report_iteration : nullptr;
     // A STOP that came while the worker was idle must not cut this turn.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/engine.h"
 #include "protocol/protocol.h"
 
 namespace {
@@ -202,6 +203,46 @@ TEST_F(LineReader, EndOfInputIsFalseAlsoInsideALine) {
     EXPECT_FALSE(get_line());
     feed("ABOUT");
     EXPECT_FALSE(get_line());
+}
+
+// A manager's clock for a turn runs from the first of the commands it sent
+// together, however long Morrow took over the ones before the turn.
+TEST_F(LineReader, ARunOfWaitingCommandsStartsWhenItsFirstLineIsRead) {
+    static long long now;
+    now = 1000;
+    long long (*savedClock)() = ClockSource;
+    void (*savedSink)(const char*, std::size_t) = ReplySink;
+    ClockSource = [] { return now; };
+    ReplySink = [](const char*, std::size_t) {};
+    // '~': the manager sends nothing for a second.
+    ReadChar = [] {
+        if (position < input.size() && input[position] == '~') {
+            ++position;
+            now += 1000;
+        }
+        return position < input.size() ? static_cast<unsigned char>(input[position++]) : EOF;
+    };
+    feed("~INFO max_memory 1\nINFO timeout_turn 1\nBOARD\n~TURN 1,1\nINFO time_left 5\nTURN 2,2\n");
+    ASSERT_TRUE(get_line());
+    EXPECT_EQ(BusySinceMs, 2000);
+    now += 300;  // the tables of max_memory
+    ASSERT_TRUE(get_line());
+    ASSERT_TRUE(get_line());
+    EXPECT_STREQ(cmd, "BOARD");
+    EXPECT_EQ(BusySinceMs, 2000);
+    // After a wait.
+    ASSERT_TRUE(get_line());
+    EXPECT_EQ(BusySinceMs, 3300);
+    // After a reply the manager may have answered.
+    pipeOut("OK");
+    now += 50;
+    ASSERT_TRUE(get_line());
+    EXPECT_EQ(BusySinceMs, 3350);
+    now += 50;
+    ASSERT_TRUE(get_line());
+    EXPECT_EQ(BusySinceMs, 3350);
+    ClockSource = savedClock;
+    ReplySink = savedSink;
 }
 
 TEST_F(LineReader, LongLineKeeps255CharactersAndIsConsumedWhole) {
