@@ -195,7 +195,9 @@ const cellpos& runDeep() {
     AiTurn = MyStone;
 
     deep::SearchLimits limits;
-    limits.softMs = quick ? -1 : DeepTurnBudget.softMs;
+    // Soft 0: the root's threat searches at their smallest budgets too, or
+    // a clock nearly out would still pay for them move after move.
+    limits.softMs = quick ? 0 : DeepTurnBudget.softMs;
     limits.hardMs = quick ? -1 : DeepTurnBudget.hardMs;
     limits.nodes = quick ? 0 : NodeLimit;
     limits.maxDepth = quick ? 1 : DepthLimit >= MaxSearchDepth ? deep::MaxPly : DepthLimit;

@@ -49,7 +49,11 @@ def read_turn(out):
         if m:
             depth = int(m.group(1))
             ev = m.group(2)
-            value = (20000 if not ev.startswith("-") else -20000) if "M" in ev else int(ev)
+            # "VAL_NONE" carries no value: the last one stands.
+            if "M" in ev:
+                value = 20000 if not ev.startswith("-") else -20000
+            elif ev.lstrip("+-").isdigit():
+                value = int(ev)
             nodes, ms = int(m.group(3)), int(m.group(4))
             speed = nodes * 1000 / ms if ms > 0 else speed
     return depth, value, speed

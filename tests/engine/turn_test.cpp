@@ -357,5 +357,18 @@ TEST_F(Turn, DeepTurnAnswersAFreeCell) {
     }
 }
 
+// With the clock nearly out a deep turn answers at once: its threat
+// searches too stay small, even where the threats are many.
+TEST_F(Turn, DeepAnswerAtOnceSearchesLittle) {
+    putAll({{10, 8, X}, {10, 10, X}, {11, 11, X}, {9, 10, X}, {7, 8, X}, {7, 9, X}, {6, 9, X}, {9, 7, X},
+            {11, 8, X}, {8, 10, O}, {6, 8, O}, {9, 9, O}, {6, 7, O}, {7, 7, O}, {8, 8, O}, {4, 8, O},
+            {7, 6, O}, {7, 10, O}});
+    DepthLimit = MaxSearchDepth;
+    DeepTurnBudget = {0, 0};
+    expectPlayable(turnOn(snapshot()));
+    DeepTurnBudget = {-1, -1};
+    EXPECT_LT(Nodes, 30000);
+}
+
 }  // namespace
 }  // namespace morrow_test
