@@ -95,14 +95,7 @@ void Position::block(int x, int y) {
     forget(slot);
     candidates_.erase(slot);
     stone_[slot] = Wall;
-    for (int d = 0; d < 4; ++d)
-        for (int k = 1; k <= HalfLine; ++k) {
-            const int before = slot - k * DirectionStep[d], after = slot + k * DirectionStep[d];
-            key_[before][d] ^= static_cast<std::uint32_t>(Wall) << keyShiftFor(k);
-            key_[after][d] ^= static_cast<std::uint32_t>(Wall) << keyShiftFor(-k);
-            if (stone_[before] == Empty) refreshDirection(before, d);
-            if (stone_[after] == Empty) refreshDirection(after, d);
-        }
+    flipKeysAround(slot, Wall);
 }
 
 void Position::play(int slot) {
@@ -120,30 +113,28 @@ void Position::undo() {
 }
 
 void Position::put(int slot, int side) {
-    const int reach = table_->compact() ? HalfLine - 1 : HalfLine;
     forget(slot);
     candidates_.erase(slot);
     const Color c = stoneOf(side);
     stone_[slot] = c;
     hash_ ^= stoneKey(slot, side);
-    for (int d = 0; d < 4; ++d) {
-        const int step = DirectionStep[d];
-        for (int k = 1; k <= reach; ++k) {
-            const int before = slot - k * step, after = slot + k * step;
-            key_[before][d] ^= static_cast<std::uint32_t>(c) << keyShiftFor(k);
-            key_[after][d] ^= static_cast<std::uint32_t>(c) << keyShiftFor(-k);
-            if (stone_[before] == Empty) refreshDirection(before, d);
-            if (stone_[after] == Empty) refreshDirection(after, d);
-        }
-    }
+    flipKeysAround(slot, c);
     touchNeighbourhood(slot, 1);
 }
 
 void Position::remove(int slot, int side) {
-    const int reach = table_->compact() ? HalfLine - 1 : HalfLine;
     const Color c = stoneOf(side);
     stone_[slot] = Empty;
     hash_ ^= stoneKey(slot, side);
+    flipKeysAround(slot, c);
+    touchNeighbourhood(slot, -1);
+    refreshAll(slot);
+    if (near_[slot] > 0) candidates_.insert(slot);
+}
+
+void Position::flipKeysAround(int slot, Color c) {
+    // A compact table reads four cells out: the fifth need not be touched.
+    const int reach = table_->compact() ? HalfLine - 1 : HalfLine;
     for (int d = 0; d < 4; ++d) {
         const int step = DirectionStep[d];
         for (int k = 1; k <= reach; ++k) {
@@ -154,9 +145,6 @@ void Position::remove(int slot, int side) {
             if (stone_[after] == Empty) refreshDirection(after, d);
         }
     }
-    touchNeighbourhood(slot, -1);
-    refreshAll(slot);
-    if (near_[slot] > 0) candidates_.insert(slot);
 }
 
 void Position::touchNeighbourhood(int slot, int delta) {
@@ -178,19 +166,22 @@ void Position::refreshDirection(int slot, int direction) {
         const ShapeCombo combo = combo_[slot][side];
         // Most stones change nothing for the cells far down their lines.
         if (now == shapeIn(combo, direction)) continue;
-        combo_[slot][side] = static_cast<ShapeCombo>((combo & ~(15u << shift)) | (static_cast<unsigned>(now) << shift));
-        updateThreat(slot, side);
-        const int kind = table_->comboKind(combo_[slot][side]);
-        const int mover = weights_->mover[side][kind], waiter = weights_->waiter[side][kind];
-        moverSum_[side] += mover - moverValue_[slot][side];
-        waiterSum_[side] += waiter - waiterValue_[slot][side];
-        moverValue_[slot][side] = static_cast<std::int16_t>(mover);
-        waiterValue_[slot][side] = static_cast<std::int16_t>(waiter);
+        setCombo(slot, side, static_cast<ShapeCombo>((combo & ~(15u << shift)) | (static_cast<unsigned>(now) << shift)));
     }
 }
 
-Threat Position::updateThreat(int slot, int side) {
-    const ShapeCombo combo = combo_[slot][side];
+void Position::refreshAll(int slot) {
+    ShapeCombo combo[2] = {0, 0};
+    for (int d = 0; d < 4; ++d) {
+        const std::uint8_t both = table_->shapes(key_[slot][d]);
+        combo[0] = static_cast<ShapeCombo>(combo[0] | ((both & 15u) << (4 * d)));
+        combo[1] = static_cast<ShapeCombo>(combo[1] | ((both >> 4) << (4 * d)));
+    }
+    for (int side = 0; side < 2; ++side) setCombo(slot, side, combo[side]);
+}
+
+void Position::setCombo(int slot, int side, ShapeCombo combo) {
+    combo_[slot][side] = combo;
     const Threat t = table_->threat(combo, side);
     const std::uint8_t coded = static_cast<std::uint8_t>(t | (table_->needsFoulCheck(combo, side) ? CheckFlag : 0));
     const Threat old = static_cast<Threat>(threat_[slot][side] & ThreatMask);
@@ -203,31 +194,12 @@ Threat Position::updateThreat(int slot, int side) {
         if (isThreeClass(old) != isThreeClass(t))
             isThreeClass(t) ? threes_[side].insert(slot) : threes_[side].erase(slot);
     }
-    return t;
-}
-
-void Position::refreshAll(int slot) {
-    ShapeCombo black = 0, white = 0;
-    for (int d = 0; d < 4; ++d) {
-        const std::uint8_t both = table_->shapes(key_[slot][d]);
-        black = static_cast<ShapeCombo>(black | ((both & 15u) << (4 * d)));
-        white = static_cast<ShapeCombo>(white | ((both >> 4) << (4 * d)));
-    }
-    updateCell(slot, black, white);
-}
-
-void Position::updateCell(int slot, ShapeCombo black, ShapeCombo white) {
-    for (int side = 0; side < 2; ++side) {
-        const ShapeCombo combo = side == 0 ? black : white;
-        combo_[slot][side] = combo;
-        updateThreat(slot, side);
-        const int kind = table_->comboKind(combo);
-        const int mover = weights_->mover[side][kind], waiter = weights_->waiter[side][kind];
-        moverSum_[side] += mover - moverValue_[slot][side];
-        waiterSum_[side] += waiter - waiterValue_[slot][side];
-        moverValue_[slot][side] = static_cast<std::int16_t>(mover);
-        waiterValue_[slot][side] = static_cast<std::int16_t>(waiter);
-    }
+    const int kind = table_->comboKind(combo);
+    const int mover = weights_->mover[side][kind], waiter = weights_->waiter[side][kind];
+    moverSum_[side] += mover - moverValue_[slot][side];
+    waiterSum_[side] += waiter - waiterValue_[slot][side];
+    moverValue_[slot][side] = static_cast<std::int16_t>(mover);
+    waiterValue_[slot][side] = static_cast<std::int16_t>(waiter);
 }
 
 void Position::forget(int slot) {

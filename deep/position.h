@@ -116,10 +116,12 @@ private:
     void refreshDirection(int slot, int direction);
     void refreshAll(int slot);
     void forget(int slot);
-    void updateCell(int slot, ShapeCombo black, ShapeCombo white);
-    // The side's threat class of the slot from its shapes, with the counts
-    // and sets that follow it.
-    Threat updateThreat(int slot, int side);
+    // The side's shapes at the slot, with the threat class, counts, sets
+    // and evaluation share that follow from them.
+    void setCombo(int slot, int side, ShapeCombo combo);
+    // Stone (or wall) c comes or goes at the slot: the keys of the cells
+    // down its lines, and their shapes.
+    void flipKeysAround(int slot, Color c);
     void touchNeighbourhood(int slot, int delta);
     bool isFoulAt(int slot, int nesting);
     std::uint64_t sideKey() const;

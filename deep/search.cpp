@@ -257,9 +257,7 @@ int Search::node(int depth, int alpha, int beta, int ply, bool afterPass) {
         } else {
             int r = 0;
             if (knobs.reductions && depth >= 3 && quiet && searched >= (Pv ? 4 : 2)) {
-                r = (30 + logTable.hundredths[std::min(depth, 63)] * logTable.hundredths[std::min(searched, 63)] /
-                              knobs.reductionDivisor) /
-                    100;
+                r = reductions_[std::min(depth, 63)][std::min(searched, 63)];
                 if (Pv) --r;
                 if (history_.cutoffs[me][slot] > HistoryLimit / 8) --r;
                 r = std::clamp(r, 0, std::max(newDepth - 1, 0));
@@ -398,6 +396,11 @@ int Search::think(const SearchLimits& limits, Report report, void* context) {
 
 int Search::iterate(const SearchLimits& limits, Report report, void* context) {
     limits_ = limits;
+    // Late-move reductions by log(depth) log(index), for this search's knobs.
+    for (int d = 0; d < 64; ++d)
+        for (int i = 0; i < 64; ++i)
+            reductions_[d][i] = static_cast<std::int8_t>(
+                (30 + logTable.hundredths[d] * logTable.hundredths[i] / knobs.reductionDivisor) / 100);
     startMs_ = limits_.startMs >= 0 ? limits_.startMs : limits_.clock ? limits_.clock() : 0;
     nodes_ = 0;
     threatNodesAtStart_ = threats_.nodes();

@@ -116,6 +116,8 @@ private:
     int completedDepth_ = 0;
     int rootValue_ = 0;
     bool rootValueKnown_ = false;
+    // Plies a late quiet move is reduced by, by depth and move index.
+    std::int8_t reductions_[64][64];
 
     struct RootMove {
         int slot;
