@@ -1,14 +1,23 @@
 #include "deep/engine.h"
 
+#include <atomic>
 #include <mutex>
 
 namespace deep {
 
 const ShapeTable& shapeTableFor(Rule rule) {
     static ShapeTable tables[4];
-    static std::once_flag built[4];
+    static std::atomic<bool> built[4];
+    static std::mutex building;
     const int r = static_cast<int>(rule);
-    std::call_once(built[r], [r, rule] { tables[r].prepare(rule); });
+    if (!built[r].load(std::memory_order_acquire)) {
+        // A turn may come while another thread builds the same tables: it waits.
+        std::lock_guard<std::mutex> lock(building);
+        if (!built[r].load(std::memory_order_relaxed)) {
+            tables[r].prepare(rule);
+            built[r].store(true, std::memory_order_release);
+        }
+    }
     return tables[r];
 }
 

@@ -297,16 +297,17 @@ int Search::node(int depth, int alpha, int beta, int ply, bool afterPass) {
     return best;
 }
 
-// Every root move searched in turn, the best so far first; a move that
-// beats the best becomes it, so that a cut iteration still has one searched
-// to the end.
-int Search::searchRoot(int depth, int alpha, int beta) {
+// Every root move from `first` on searched in turn, the best so far first;
+// a move that beats the best becomes it, so that a cut iteration still has
+// one searched to the end.
+int Search::searchRoot(int depth, int first, int alpha, int beta) {
     int best = -Infinity;
-    for (int i = 0; i < rootCount_; ++i) {
+    for (int i = first; i < rootCount_; ++i) {
         const int slot = root_[i].slot;
+        if (limits_.live) tell(ReportKind::Searching, slot, depth);
         pos_.play(slot);
         int v;
-        if (i == 0) {
+        if (i == first) {
             v = -node<true>(depth - 1, -beta, -alpha, 1);
         } else {
             v = -node<false>(depth - 1, -alpha - 1, -alpha, 1);
@@ -315,12 +316,23 @@ int Search::searchRoot(int depth, int alpha, int beta) {
         pos_.undo();
         if (stopped_) break;
         root_[i].value = v;
+        if (limits_.live) {
+            tell(ReportKind::Searched, slot, depth);
+            // Even a bound below alpha is a proof when it is a proven loss.
+            if (v <= -ProvenScore && !lostTold_.contains(slot)) {
+                lostTold_.insert(slot);
+                tell(ReportKind::Lost, slot, depth, v);
+            }
+        }
         if (v > best) {
             best = v;
             if (v > alpha) {
                 alpha = v;
-                rootBest_ = slot;
-                std::rotate(root_, root_ + i, root_ + i + 1);
+                std::rotate(root_ + first, root_ + i, root_ + i + 1);
+                if (first == 0) {
+                    rootBest_ = slot;
+                    if (limits_.live) tellBest(depth, false);
+                }
             }
             if (alpha >= beta) break;
         }
@@ -328,25 +340,102 @@ int Search::searchRoot(int depth, int alpha, int beta) {
     return best;
 }
 
+void Search::tell(ReportKind kind, int move, int depth, int value) {
+    if (!report_) return;
+    const long long ms = elapsedMs();
+    // Root moves show only once a search has run a while, and only so many
+    // a second: an early iteration goes through hundreds in a millisecond.
+    constexpr long long ShowRootMovesAfterMs = 1000, RootMoveGapMs = 50;
+    switch (kind) {
+    case ReportKind::Searching:
+        searchingTold_ = ms >= ShowRootMovesAfterMs && (lastSearchingMs_ < 0 || ms - lastSearchingMs_ >= RootMoveGapMs);
+        if (!searchingTold_) return;
+        lastSearchingMs_ = ms;
+        break;
+    case ReportKind::Searched:
+        if (!searchingTold_) return;
+        searchingTold_ = false;
+        break;
+    case ReportKind::IterationStart:
+        if (ms < ShowRootMovesAfterMs) return;
+        break;
+    default: break;
+    }
+    IterationReport r{depth, value, nodes(), ms, true, move};
+    r.kind = kind;
+    report_(context_, r);
+}
+
+void Search::tellBest(int depth, bool iterationEnd) {
+    if (!report_ || rootBest_ < 0) return;
+    const long long ms = elapsedMs();
+    constexpr long long BestGapMs = 50;
+    const bool changed = rootBest_ != lastBestTold_;
+    if (lastBestMs_ >= 0 && ms - lastBestMs_ < BestGapMs && !(changed && iterationEnd)) return;
+    if (!changed && !iterationEnd) return;
+    lastBestMs_ = ms;
+    lastBestTold_ = rootBest_;
+    IterationReport r{depth, rootValue_, nodes(), ms, true, rootBest_};
+    r.kind = ReportKind::Best;
+    report_(context_, r);
+}
+
+int Search::principalLine(int first, int* line, int maxLength) {
+    int length = 0, played = 0;
+    line[length++] = first;
+    pos_.play(first);
+    ++played;
+    while (length < maxLength) {
+        const int me = pos_.sideToMove();
+        int cells[1];
+        if (fiveCellsOf(pos_, me, cells, 1)) {
+            line[length++] = cells[0];
+            break;
+        }
+        TableHit hit;
+        if (!table_.probe(pos_.hash(), hit) || hit.move < 0 || !pos_.isEmpty(hit.move) || !pos_.mayPlay(hit.move, me))
+            break;
+        line[length++] = hit.move;
+        pos_.play(hit.move);
+        ++played;
+    }
+    while (played-- > 0) pos_.undo();
+    return length;
+}
+
+void Search::tellRanked(int rank, int slot, int depth, int value) {
+    if (!report_) return;
+    constexpr int MaxLine = 16;
+    int line[MaxLine];
+    const int length = principalLine(slot, line, MaxLine);
+    IterationReport r{depth, value, nodes(), elapsedMs(), true, slot};
+    r.kind = ReportKind::Ranked;
+    r.rank = rank;
+    r.lineLength = length;
+    r.line = line;
+    report_(context_, r);
+}
+
 bool Search::listRootMoves(int& onlyMove) {
     const int me = pos_.sideToMove(), opp = me ^ 1;
     onlyMove = -1;
     rootCount_ = 0;
+    const auto playable = [&](int s) { return mayPlayAtRoot(s) && pos_.mayPlay(s, me); };
     int cells[2];
-    if (fiveCellsOf(pos_, me, cells, 1)) {
+    if (fiveCellsOf(pos_, me, cells, 1) && mayPlayAtRoot(cells[0])) {
         onlyMove = cells[0];
         return true;
     }
     const int oppFives = fiveCellsOf(pos_, opp, cells, 2);
     for (int i = 0; i < oppFives; ++i)
-        if (pos_.mayPlay(cells[i], me)) {
+        if (playable(cells[i])) {
             onlyMove = cells[i];
             return true;
         }
     if (oppFives == 0) {
         int win = -1;
         pos_.fourCells(me).forEach([&](int s) {
-            if (win < 0 && pos_.threat(s, me) == MakesOpenFour && pos_.mayPlay(s, me)) win = s;
+            if (win < 0 && pos_.threat(s, me) == MakesOpenFour && playable(s)) win = s;
         });
         if (win >= 0) {
             onlyMove = win;
@@ -356,7 +445,7 @@ bool Search::listRootMoves(int& onlyMove) {
 
     MovePicker picker;
     const auto offer = [&](int s) {
-        if (!picker.contains(s) && pos_.mayPlay(s, me)) picker.add(s, orderScore(pos_, s, me));
+        if (!picker.contains(s) && playable(s)) picker.add(s, orderScore(pos_, s, me));
     };
     if (oppFives == 0 && hasOpenFourThreat(pos_, opp)) {
         MoveList defences;
@@ -366,12 +455,18 @@ bool Search::listRootMoves(int& onlyMove) {
     }
     if (picker.count == 0) pos_.candidates().forEach(offer);
     if (picker.count == 0) {
-        // No stone near: the middle of the board, or any cell that may be played.
-        const int middle = slotOf(pos_.width() / 2, pos_.height() / 2);
-        if (pos_.isEmpty(middle) && pos_.mayPlay(middle, me)) {
-            onlyMove = middle;
-            return true;
-        }
+        // No stone near: the free cell nearest the middle, or any cell that
+        // may be played; the cells to avoid only when nothing else is left.
+        const int midX = pos_.width() / 2, midY = pos_.height() / 2;
+        int nearest = 1 << 30;
+        for (int x = 0; x < pos_.width(); ++x)
+            for (int y = 0; y < pos_.height(); ++y) {
+                const int distance = std::max(std::abs(x - midX), std::abs(y - midY));
+                if (distance < nearest && pos_.isEmpty(slotOf(x, y)) && playable(slotOf(x, y))) {
+                    nearest = distance;
+                    onlyMove = slotOf(x, y);
+                }
+            }
         for (int x = 0; x < pos_.width() && onlyMove < 0; ++x)
             for (int y = 0; y < pos_.height() && onlyMove < 0; ++y)
                 if (pos_.isEmpty(slotOf(x, y)) && pos_.mayPlay(slotOf(x, y), me)) onlyMove = slotOf(x, y);
@@ -396,6 +491,8 @@ int Search::think(const SearchLimits& limits, Report report, void* context) {
 
 int Search::iterate(const SearchLimits& limits, Report report, void* context) {
     limits_ = limits;
+    report_ = report;
+    context_ = context;
     // Late-move reductions by log(depth) log(index), for this search's knobs.
     for (int d = 0; d < 64; ++d)
         for (int i = 0; i < 64; ++i)
@@ -409,6 +506,11 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
     rootValue_ = 0;
     rootValueKnown_ = false;
     rootBest_ = -1;
+    lastSearchingMs_ = lastBestMs_ = -1;
+    lastBestTold_ = -1;
+    searchingTold_ = false;
+    lostTold_.clear();
+    const int ranked = std::max(limits_.multiPv, 1);
 
     // The threat searches look at the clock too.
     threats_.setStopCheck(
@@ -419,39 +521,53 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
         },
         this);
 
+    // A move decided before any search is the only one to rank.
+    const auto decided = [&](int move) {
+        if (ranked > 1 && move >= 0 && pos_.isEmpty(move)) tellRanked(1, move, 0, rootValue_);
+        return move;
+    };
     int onlyMove;
-    if (listRootMoves(onlyMove)) return onlyMove;
+    if (listRootMoves(onlyMove)) return decided(onlyMove);
     rootBest_ = root_[0].slot;
+    // An analysis board shows a move from the start.
+    if (limits_.live) tellBest(0, true);
 
     const int me = pos_.sideToMove();
     // Under a node limit the threat searches take a share of it, not all.
     long long vcfBudget = limits_.softMs < 0 ? RootVcfBudget : std::clamp(limits_.softMs * 60, 5000ll, RootVcfBudget);
     if (limits_.nodes > 0) vcfBudget = std::min(vcfBudget, limits_.nodes / 4);
     const int vcf = threats_.findVcf(pos_, RootVcfPlies, vcfBudget);
-    if (vcf >= 0 && pos_.mayPlay(vcf, me)) {
+    if (vcf >= 0 && pos_.mayPlay(vcf, me) && mayPlayAtRoot(vcf)) {
         rootValue_ = winIn(threats_.winLength());
         rootValueKnown_ = true;
-        return vcf;
+        return decided(vcf);
     }
     if (knobs.rootVct && limits_.hardMs != 0) {
         long long budget = limits_.softMs < 0 ? 50000 : std::clamp(limits_.softMs * 20, 2000ll, 100000ll);
         if (limits_.nodes > 0) budget = std::min(budget, limits_.nodes / 20);
         const int vct = threats_.findVct(pos_, RootVctThreats, budget);
-        if (vct >= 0 && pos_.mayPlay(vct, me)) {
+        if (vct >= 0 && pos_.mayPlay(vct, me) && mayPlayAtRoot(vct)) {
             rootValue_ = ProvenScore;
             rootValueKnown_ = true;
-            return vct;
+            return decided(vct);
         }
     }
 
     int previous = 0, lastBest = rootBest_, changes = 0;
     for (int depth = 1; depth <= limits_.maxDepth; ++depth) {
+        if (limits_.live) tell(ReportKind::IterationStart, rootBest_, depth);
         int v;
-        if (depth >= 4 && std::abs(previous) < ProvenScore) {
+        if (ranked > 1) {
+            // Each rank searched with the whole window among the moves
+            // below the ranks before it.
+            v = searchRoot(depth, 0, -Infinity, Infinity);
+            for (int rank = 1; rank < std::min(ranked, rootCount_) && !stopped_; ++rank)
+                searchRoot(depth, rank, -Infinity, Infinity);
+        } else if (depth >= 4 && std::abs(previous) < ProvenScore) {
             int delta = 40;
             int alpha = std::max(previous - delta, -Infinity), beta = std::min(previous + delta, Infinity);
             for (;;) {
-                v = searchRoot(depth, alpha, beta);
+                v = searchRoot(depth, 0, alpha, beta);
                 if (stopped_) break;
                 if (v <= alpha) {
                     beta = (alpha + beta) / 2;
@@ -468,7 +584,7 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
                 }
             }
         } else {
-            v = searchRoot(depth, -Infinity, Infinity);
+            v = searchRoot(depth, 0, -Infinity, Infinity);
         }
         const bool complete = !stopped_;
         if (complete) {
@@ -477,8 +593,12 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
             rootValueKnown_ = true;
             completedDepth_ = depth;
             // The rest by their values, for the next iteration.
-            std::stable_sort(root_ + 1, root_ + rootCount_,
+            const int keep = std::min(ranked, rootCount_);
+            std::stable_sort(root_ + keep, root_ + rootCount_,
                              [](const RootMove& a, const RootMove& b) { return a.value > b.value; });
+            if (limits_.live) tellBest(depth, true);
+            if (ranked > 1)
+                for (int rank = 0; rank < keep; ++rank) tellRanked(rank + 1, root_[rank].slot, depth, root_[rank].value);
         }
         if (report) report(context, {depth, complete ? v : rootValue_, nodes(), elapsedMs(), complete, rootBest_});
         if (!complete) break;

@@ -29,6 +29,25 @@ struct SearchLimits {
     const std::atomic<bool>* stop = nullptr;  // set from another thread to cut the search
     long long (*clock)() = nullptr;           // milliseconds; required with a time limit
     long long startMs = -1;                   // when the turn began (clock); -1: when the search begins
+    // For an analysis board: reports of the root moves as they are searched,
+    // of the best move so far and of moves proven lost, a few dozen a second
+    // at most.
+    bool live = false;
+    // The best root moves searched one after another, each reported with
+    // its line after every iteration; 1 is the usual search.
+    int multiPv = 1;
+    // Root moves the search must not play, or null.
+    const SlotSet* avoid = nullptr;
+};
+
+enum class ReportKind : std::uint8_t {
+    Iteration,       // an iteration ended, run to its end or cut
+    IterationStart,  // live: another iteration begins
+    Searching,       // live: the search of the root move `move` begins
+    Searched,        // live: and ends
+    Lost,            // live: the root move `move` is proven lost
+    Best,            // live: `move` is the best so far
+    Ranked,          // the `rank`-th best root move, its value and line
 };
 
 struct IterationReport {
@@ -38,6 +57,10 @@ struct IterationReport {
     long long ms;     // of the turn so far
     bool complete;
     int move;  // what the turn answers if it stops here
+    ReportKind kind = ReportKind::Iteration;
+    int rank = 0;  // from 1
+    int lineLength = 0;
+    const int* line = nullptr;  // slots from the root move on; valid during the call
 };
 
 // Move-ordering memory that outlives a search: the history of cutoffs and
@@ -97,10 +120,17 @@ private:
     int node(int depth, int alpha, int beta, int ply, bool afterPass = false);
     int quiesce(int alpha, int beta, int ply);
     int iterate(const SearchLimits& limits, Report report, void* context);
-    int searchRoot(int depth, int alpha, int beta);
+    // The root moves from `first` on; the best ends up at `first`.
+    int searchRoot(int depth, int first, int alpha, int beta);
     bool listRootMoves(int& onlyMove);
+    bool mayPlayAtRoot(int slot) const { return !limits_.avoid || !limits_.avoid->contains(slot); }
     void checkLimits();
     long long elapsedMs() const;
+    void tell(ReportKind kind, int move, int depth, int value = 0);
+    void tellBest(int depth, bool iterationEnd);
+    void tellRanked(int rank, int slot, int depth, int value);
+    // The root move and the table's best moves after it.
+    int principalLine(int first, int* line, int maxLength);
 
     Position& pos_;
     TranspositionTable& table_;
@@ -127,6 +157,15 @@ private:
     RootMove root_[MaxMoves];
     int rootCount_ = 0;
     int rootBest_ = -1;
+
+    Report report_ = nullptr;
+    void* context_ = nullptr;
+    // The live reports so far, to keep them few.
+    long long lastSearchingMs_ = -1;
+    long long lastBestMs_ = -1;
+    int lastBestTold_ = -1;
+    bool searchingTold_ = false;
+    SlotSet lostTold_;
 };
 
 }  // namespace deep

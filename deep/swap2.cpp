@@ -84,7 +84,7 @@ struct Iterations {
 };
 
 void recordIteration(void* context, const IterationReport& report) {
-    if (!report.complete) return;
+    if (report.kind != ReportKind::Iteration || !report.complete) return;
     auto& seen = *static_cast<Iterations*>(context);
     seen.before = seen.last;
     seen.last = report.value;

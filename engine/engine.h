@@ -160,6 +160,9 @@ enum class Foul { None, DoubleThree, DoubleFour, Overline };
 Foul foulAt(int x, int y);
 // True when `side` may not play the empty cell (x, y) under the turn's rule.
 bool isFoul(int x, int y, int side);
+// The open cells of `board` where black, to move under renju, would foul,
+// x-major; their count.
+int renjuFouls(cellpos (&cells)[CellCount]);
 
 // ----------------------------------------------------------------- hash.cpp
 
@@ -355,6 +358,29 @@ extern deep::TurnBudget DeepTurnBudget;
 // out of it. Negative: from the start of runDeep. Each turn forgets it.
 extern long long DeepTurnAskedMs;
 const cellpos& runDeep();
+// What an analysis board sees of a deep turn as it runs.
+enum class LiveKind { NewIteration, Searching, Searched, Lost, Best, Ranked };
+constexpr int MaxLiveLine = 16;
+struct LiveReport {
+    LiveKind kind;
+    cellpos cell;
+    int depth;
+    int value;
+    int rank;  // Ranked: from 1
+    int lineLength;
+    cellpos line[MaxLiveLine];  // Ranked: the cell and the moves expected after it
+};
+// Called on the thread that runs the turn; none when null.
+extern void (*LiveAnalysis)(const LiveReport& report);
+// The root moves being searched, the best so far and the moves proven lost
+// go to LiveAnalysis too, not only the ranked moves.
+extern bool LiveLines;
+// How many of the best root moves a deep turn ranks, one after another, and
+// reports after every iteration; 1: the usual turn.
+extern int RankedMoves;
+// Cells no turn may play, whichever engine searches (an analysis board's
+// blocked cells); a turn plays one only when nothing else is left.
+extern bool AvoidCell[BoardSize][BoardSize];
 // The deep engine's table takes at most `bytes`; released when default
 // turns are played, so that one engine's tables are there at a time.
 void sizeDeepTables(std::size_t bytes);

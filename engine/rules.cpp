@@ -8,7 +8,9 @@ bool BlockedFiveLoses;
 int FoulSide = -1;
 
 GameRule ruleFromInfo(int bits) {
-    if (bits & 4) return GameRule::Renju;
+    // Bit 2 was the continuous game, which no manager plays any more: the
+    // analysis boards send it for renju.
+    if (bits & (4 | 2)) return GameRule::Renju;
     if (bits & 8) return GameRule::Caro;
     if (bits & 1) return GameRule::ExactFive;
     return GameRule::FreeStyle;
@@ -168,4 +170,16 @@ Foul foulAt(int x, int y) { return FoulSide < 0 ? Foul::None : foulAt(x, y, 0); 
 
 bool isFoul(int x, int y, int side) {
     return sideIndex(side) == FoulSide && foulPossible(x, y) && foulAt(x, y, 0) != Foul::None;
+}
+
+int renjuFouls(cellpos (&cells)[CellCount]) {
+    const GameRule rule = Rule;
+    setGameRule(GameRule::Renju, blackSideIndex());
+    const int black = FoulSide == sideIndex(MyStone) ? MyStone : OpponentStone;
+    int count = 0;
+    for (int x = 0; x < BoardSize; ++x)
+        for (int y = 0; y < BoardSize; ++y)
+            if (board[x][y] == 0 && !Closed[x][y] && isFoul(x, y, black)) cells[count++] = {x, y};
+    setGameRule(rule, blackSideIndex());
+    return count;
 }

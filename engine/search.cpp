@@ -58,7 +58,8 @@ int alphabeta(int depth, int alpha, int beta, int side) {
     const bool forcedWin = !hasFour(otherSide(side)) && (Ruled ? ruledVcf(0, side, -1, -1) : vcf(0, side, -1, -1));
     // A VCF search cut by the clock proves nothing.
     if (timeup) return alpha;
-    if (forcedWin) {
+    // A win that starts on a cell to avoid is searched like any position.
+    if (forcedWin && !(root && AvoidCell[vcfBestMove.x][vcfBestMove.y])) {
         if (root) {
             BestMove = vcfBestMove;
             HaveBestMove = HaveVcfBestMove;
@@ -96,7 +97,7 @@ int alphabeta(int depth, int alpha, int beta, int side) {
         }
         for (int i = 0; i < CellCount; ++i) {
             const int x = list[i].x, y = list[i].y;
-            if (x == -1 || y == -1 || !Candidate[x * BoardSize + y]) continue;
+            if (x == -1 || y == -1 || !Candidate[x * BoardSize + y] || AvoidCell[x][y]) continue;
             if (turnMustStop()) {
                 timeup = true;
                 return alpha;

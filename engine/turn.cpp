@@ -24,17 +24,20 @@ void replayStones() {
             if (board[x][y] != 0) MakeMove<Ruled>(x, y, board[x][y]);
 }
 
-// The first cell of the ordered list that may be played, however far down.
+// The first cell of the ordered list that may be played, however far down;
+// a cell to avoid only when nothing else is left.
 void fallBackToOrderedList() {
     onemove list[CellCount];
     SortMoves(AiTurn, list);
-    for (const onemove& m : list) {
-        if (board[m.x][m.y] == 0 && !Closed[m.x][m.y] && !isFoul(m.x, m.y, AiTurn)) {
-            BestMove = {m.x, m.y};
-            HaveBestMove = true;
-            return;
+    for (const bool avoiding : {true, false})
+        for (const onemove& m : list) {
+            if (board[m.x][m.y] == 0 && !Closed[m.x][m.y] && !(avoiding && AvoidCell[m.x][m.y]) &&
+                !isFoul(m.x, m.y, AiTurn)) {
+                BestMove = {m.x, m.y};
+                HaveBestMove = true;
+                return;
+            }
         }
-    }
 }
 
 }  // namespace
@@ -100,6 +103,10 @@ const cellpos& run() {
 // ---------------------------------------------------------------- deep mode
 
 bool DeepByDefault = false;
+void (*LiveAnalysis)(const LiveReport& report);
+bool LiveLines = false;
+int RankedMoves = 1;
+bool AvoidCell[BoardSize][BoardSize];
 deep::TurnBudget DeepTurnBudget{-1, -1};
 long long DeepTurnAskedMs = -1;
 
@@ -147,14 +154,41 @@ deep::TurnPosition deepTurnPosition() {
     return turn;
 }
 
+cellpos cellOf(int slot) { return {deep::xOf(slot), deep::yOf(slot)}; }
+
+void reportLive(const deep::IterationReport& r) {
+    if (!LiveAnalysis) return;
+    LiveReport live{};
+    switch (r.kind) {
+    case deep::ReportKind::IterationStart: live.kind = LiveKind::NewIteration; break;
+    case deep::ReportKind::Searching: live.kind = LiveKind::Searching; break;
+    case deep::ReportKind::Searched: live.kind = LiveKind::Searched; break;
+    case deep::ReportKind::Lost: live.kind = LiveKind::Lost; break;
+    case deep::ReportKind::Best: live.kind = LiveKind::Best; break;
+    case deep::ReportKind::Ranked: live.kind = LiveKind::Ranked; break;
+    case deep::ReportKind::Iteration: return;
+    }
+    live.cell = cellOf(r.move);
+    live.depth = r.depth;
+    live.value = r.value;
+    live.rank = r.rank;
+    live.lineLength = std::min(r.lineLength, MaxLiveLine);
+    for (int i = 0; i < live.lineLength; ++i) live.line[i] = cellOf(r.line[i]);
+    LiveAnalysis(live);
+}
+
 void recordDeepIteration(void*, const deep::IterationReport& r) {
+    if (r.kind != deep::ReportKind::Iteration) {
+        reportLive(r);
+        return;
+    }
     if (IterationCount >= MaxSearchDepth) return;
     long long nodesBefore = 0, msBefore = 0;
     for (int i = 0; i < IterationCount; ++i) {
         nodesBefore += Iterations[i].nodes;
         msBefore += Iterations[i].ms;
     }
-    const cellpos best{deep::xOf(r.move), deep::yOf(r.move)};
+    const cellpos best = cellOf(r.move);
     Iterations[IterationCount++] = {r.depth, r.value, r.nodes - nodesBefore, r.ms - msBefore, r.complete, best};
     if (IterationReport) IterationReport(Iterations[IterationCount - 1], r.nodes, clockMs() - start_t);
 }
@@ -204,6 +238,18 @@ const cellpos& runDeep() {
     limits.stop = quick ? nullptr : &StopRequested;
     limits.clock = clockMs;
     limits.startMs = start_t;
+    limits.live = LiveLines && LiveAnalysis;
+    limits.multiPv = LiveAnalysis ? RankedMoves : 1;
+    deep::SlotSet avoid;
+    avoid.clear();
+    bool avoiding = false;
+    for (int x = 0; x < BoardSize; ++x)
+        for (int y = 0; y < BoardSize; ++y)
+            if (AvoidCell[x][y]) {
+                avoid.insert(deep::slotOf(x, y));
+                avoiding = true;
+            }
+    if (avoiding) limits.avoid = &avoid;
 
     const deep::Engine::Move move = theDeepEngine().think(deepTurnPosition(), limits, recordDeepIteration, nullptr);
     Nodes = theDeepEngine().search().nodes();

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -77,7 +78,11 @@ void turn() {
     event1.signal();
 }
 
-void stop() { event2.wait(); }
+void stop() {
+    // An analysis board's search may run for ever: whatever comes next ends it.
+    if (gui_mode) request_stop();
+    event2.wait();
+}
 
 void start() {
     stop();
@@ -87,6 +92,8 @@ void start() {
         brain_init();
     }
 }
+
+bool is_done_line(const char* line) { return get_cmd_param("done", line) && std::strlen(line) == 4; }
 
 namespace {
 
@@ -122,6 +129,11 @@ void handleInfo(const char* text) {
     if ((value = get_cmd_param("max_depth", text))) info_max_depth = parse_info_value(value);
     if ((value = get_cmd_param("max_node", text))) info_max_node = parse_info_value(value);
     if ((value = get_cmd_param("show_detail", text))) info_show_detail = parse_info_value(value);
+    if ((value = get_cmd_param("thread_num", text))) info_thread_num = clamp_thread_num(parse_info_value(value));
+    if ((value = get_cmd_param("hash_size", text))) {
+        info_hash_size = std::max(parse_info_value(value), 0);
+        prepare_tables_while_idle();
+    }
     if ((value = get_cmd_param("folder", text))) {
         std::strncpy(dataFolder, value, CommandBufferSize - 1);
         dataFolder[CommandBufferSize - 1] = '\0';
@@ -147,7 +159,6 @@ void requestMove() {
     turn();
 }
 
-bool isDone(const char* line) { return get_cmd_param("done", line) && std::strlen(line) == 4; }
 
 // Reads "x,y,who" lines until one that is none; false at end of input.
 // The list is the whole position: nothing of the one before it stays.
@@ -166,7 +177,7 @@ bool readBoardList() {
         else
             break;
     }
-    if (!isDone(cmd)) pipeOut("ERROR x,y,who or DONE expected after BOARD");
+    if (!is_done_line(cmd)) pipeOut("ERROR x,y,who or DONE expected after BOARD");
     return true;
 }
 
@@ -181,7 +192,7 @@ Swap2List readSwap2List(Swap2Stones& stones) {
     bool refused = false;
     for (;;) {
         if (!get_line()) return Swap2List::EndOfInput;
-        if (isDone(cmd)) break;
+        if (is_done_line(cmd)) break;
         int x, y;
         if (!parse_swap2_stone(cmd, &x, &y)) {
             if (!refused) pipeOut("ERROR x,y or DONE expected after SWAP2BOARD");
@@ -276,7 +287,9 @@ bool do_command() {
     } else if (get_cmd_param("stop", cmd) || get_cmd_param("yxstop", cmd)) {
         request_stop();
     } else {
-        pipeOut("UNKNOWN command");
+        const YixinResult result = do_yixin_command();
+        if (result == YixinResult::EndOfInput) return false;
+        if (result == YixinResult::NotOne && !gui_mode) pipeOut("UNKNOWN command");
     }
     return true;
 }

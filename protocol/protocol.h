@@ -7,6 +7,8 @@
 #include "output.h"
 
 struct IterationStats;
+struct LiveReport;
+enum class GameRule;
 struct Swap2Stones;
 namespace deep {
 struct TurnClock;
@@ -66,6 +68,8 @@ void do_mymove(int x, int y);
 void turn();
 void stop();
 void start();
+// The line closes a list (DONE, any case).
+bool is_done_line(const char* line);
 // Handles the line in cmd; false when the process should end (END, or end
 // of input inside a BOARD list).
 bool do_command();
@@ -77,13 +81,17 @@ long long manager_time_limit_ms();
 int hash_bits_for_memory(long long max_memory);
 // What the deep engine's table takes under a memory limit (0: none), for
 // turns of `turn_ms` (0 or less: no turn limit known).
-long long deep_table_bytes(long long max_memory, long long turn_ms);
+// `hash_kb` (INFO hash_size, 0: none) asks for a size of its own.
+long long deep_table_bytes(long long max_memory, long long turn_ms, long long hash_kb = 0);
 // INFO max_depth (or the executable) asks for deep turns.
 bool deep_turns_wanted();
 // Frees tables above what max_memory allows, before a game is announced.
 void fit_tables_to_memory();
-// Hands the settings to the engine before a move is asked for.
-void prepare_turn();
+// Hands the settings to the engine before a move is asked for; a deep turn
+// that ranks that many root moves (YXNBEST) when above 1.
+void prepare_turn(int rankedMoves = 1);
+// YXHASHCLEAR: the deep engine's table and move-ordering history emptied.
+void clear_search_memory();
 // Once max_memory is known and the worker is idle: allocates the tables and
 // has a thread of their own bring their pages in, so that the first turn
 // finds them ready. Nothing waits for it.
@@ -106,6 +114,23 @@ long long swap2_table_bytes(long long max_memory, bool deep);
 // Hands the settings to the engine before a swap2 decision is asked for.
 void prepare_swap2();
 
+// ---- yixin.cpp: the commands of analysis boards (the Yixin protocol).
+// YXSHOWINFO has come: an analysis board drives Morrow. Commands Morrow does
+// not know get no answer then, and a command that waits for the worker
+// stops its search first.
+extern bool gui_mode;
+// INFO thread_num, within 1 .. the hardware threads.
+extern int info_thread_num;
+// INFO hash_size: the deep table in KB; 0: as max_memory and the clock give.
+extern int info_hash_size;
+int clamp_thread_num(int value);
+// The largest table a board may ask for, 2^n KB.
+int largest_hash_size_log2();
+// The YXBLOCK list as the cells the next turn avoids.
+void apply_block_list();
+enum class YixinResult { Handled, NotOne, EndOfInput };
+YixinResult do_yixin_command();
+
 // ---- worker.cpp
 void threadLoop();
 void startWorker();
@@ -114,6 +139,9 @@ void startWorker();
 // anything frees or resizes them.
 void start_table_preparation();
 void stop_table_preparation();
+// Builds the deep engine's tables for the rule on a thread of their own; a
+// turn that needs them first waits for them.
+void prepare_rule_in_background(GameRule rule);
 // Asks the turn driver for the move, places it, records it and writes it.
 void brain_turn();
 // The SWAP2BOARD the worker answers next instead of a move. Set by the main
@@ -123,5 +151,7 @@ extern Swap2Stones swap2Stones;
 // Asks for the swap2 decision, sets the board up as it leaves the game and
 // writes the answer.
 void brain_swap2();
+// What an analysis board shows of a deep turn as it runs.
+void report_live(const LiveReport& report);
 // INFO show_detail: one MESSAGE line per iteration.
 void report_iteration(const IterationStats& iteration, long long turnNodes, long long turnMs);

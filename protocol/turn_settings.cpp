@@ -46,7 +46,13 @@ int hash_bits_for_memory(long long max_memory) {
     return bits;
 }
 
-long long deep_table_bytes(long long max_memory, long long turn_ms) {
+long long deep_table_bytes(long long max_memory, long long turn_ms, long long hash_kb) {
+    if (hash_kb > 0) {
+        // What the board asks for, within max_memory when there is one.
+        const long long wanted = std::min(hash_kb, 1ll << largest_hash_size_log2()) << 10;
+        if (max_memory <= 0) return wanted;
+        return std::min(wanted, max_memory > DeepReserveBytes ? max_memory - DeepReserveBytes : 0);
+    }
     const long long allowed =
         max_memory <= 0 ? DefaultDeepTableBytes : max_memory > DeepReserveBytes ? max_memory - DeepReserveBytes : 0;
     if (turn_ms <= 0) return allowed;
@@ -65,12 +71,12 @@ void fit_tables_to_memory() {
             stop_table_preparation();
             releaseHashTables();
         }
-        const auto bytes = static_cast<std::size_t>(deep_table_bytes(info_max_memory, info_timeout_turn));
+        const auto bytes = static_cast<std::size_t>(deep_table_bytes(info_max_memory, info_timeout_turn, info_hash_size));
         if (deepTablesChange(bytes)) {
             stop_table_preparation();
             sizeDeepTables(bytes);
         }
-        prepareDeepRule(ruleFromInfo(info_rule));
+        prepare_rule_in_background(ruleFromInfo(info_rule));
         return;
     }
     if (deepTablesThere()) {
@@ -91,9 +97,10 @@ void prepare_tables_while_idle() {
     start_table_preparation();
 }
 
-// Before the turn starts the manager's clock.
+// Before the turn starts the manager's clock, and never on the way to a
+// reply: renju's tables take a tenth of a second, more on a slow machine.
 void prepare_rule(int bits) {
-    if (deep_turns_wanted()) prepareDeepRule(ruleFromInfo(bits));
+    if (deep_turns_wanted()) prepare_rule_in_background(ruleFromInfo(bits));
 }
 
 int search_depth_for(int max_depth) {
@@ -161,7 +168,7 @@ void prepare_swap2() {
     fit_tables_to_memory();
     Swap2TableBytes = static_cast<std::size_t>(swap2_table_bytes(info_max_memory, deep_turns_wanted()));
     Rule = ruleFromInfo(info_rule);
-    prepareDeepRule(Rule);
+    prepare_rule_in_background(Rule);
     const long long limit = swap2_time_limit_ms();
     Swap2LimitMs = limit > 0 ? limit : -1;
     Swap2Nodes = info_max_node > 0 ? info_max_node : limit > 0 ? limit * Swap2NodesPerMs : QuickSwap2Nodes;
@@ -171,13 +178,15 @@ void prepare_swap2() {
     StopRequested.store(false, std::memory_order_relaxed);
 }
 
-void prepare_turn() {
+void prepare_turn(int rankedMoves) {
     ManagerLimitMs = manager_time_limit_ms();
     fit_tables_to_memory();
     // The turn allocates tables of another size itself: nothing may bring
     // the old ones in meanwhile.
     if (!deep_turns_wanted() && !hashTablesAsWanted()) stop_table_preparation();
     DepthLimit = search_depth_for(info_max_depth);
+    // Ranking moves is the deep engine's work, in either executable.
+    if (rankedMoves > 1 && DepthLimit <= DefaultSearchDepth) DepthLimit = MaxSearchDepth;
     Rule = ruleFromInfo(info_rule);
     if (DepthLimit > DefaultSearchDepth) {
         DeepTurnBudget = deep::planTurn(turn_clock());
@@ -185,8 +194,17 @@ void prepare_turn() {
     }
     NodeLimit = info_max_node > 0 ? info_max_node : 0;
     IterationReport = info_show_detail != 0 ? report_iteration : nullptr;
+    RankedMoves = rankedMoves;
+    LiveLines = gui_mode || info_show_detail != 0;
+    LiveAnalysis = LiveLines || rankedMoves > 1 ? report_live : nullptr;
+    apply_block_list();
     // A STOP that came while the worker was idle must not cut this turn.
     StopRequested.store(false, std::memory_order_relaxed);
+}
+
+void clear_search_memory() {
+    stop_table_preparation();
+    forgetDeepGames();
 }
 
 // An idle worker is told too: harmless, since the next move request clears

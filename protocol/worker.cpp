@@ -11,6 +11,25 @@ void report_iteration(const IterationStats& iteration, long long turnNodes, long
             turnNodes, turnMs, iteration.best.x, iteration.best.y, iteration.complete ? "" : " cut");
 }
 
+void report_live(const LiveReport& r) {
+    switch (r.kind) {
+    case LiveKind::NewIteration: pipeOut("MESSAGE REALTIME REFRESH"); break;
+    case LiveKind::Searching: pipeOut("MESSAGE REALTIME POS %d,%d", r.cell.x, r.cell.y); break;
+    case LiveKind::Searched: pipeOut("MESSAGE REALTIME DONE %d,%d", r.cell.x, r.cell.y); break;
+    case LiveKind::Lost: pipeOut("MESSAGE REALTIME LOST %d,%d", r.cell.x, r.cell.y); break;
+    case LiveKind::Best: pipeOut("MESSAGE REALTIME BEST %d,%d", r.cell.x, r.cell.y); break;
+    case LiveKind::Ranked: {
+        char line[64 + 8 * MaxLiveLine];
+        int length = std::snprintf(line, sizeof line, "MESSAGE (%d) %d,%d value %d depth %d pv", r.rank, r.cell.x,
+                                   r.cell.y, r.value, r.depth);
+        for (int i = 0; i < r.lineLength; ++i)
+            length += std::snprintf(line + length, sizeof line - length, " %d,%d", r.line[i].x, r.line[i].y);
+        pipeOut("%s", line);
+        break;
+    }
+    }
+}
+
 void brain_turn() {
     const cellpos move = run();
     endStandInTurn();
@@ -81,6 +100,29 @@ void start_table_preparation() {
         else populateHashTables(preparationCancelled);
         preparationIdle.signal();
     }).detach();
+}
+
+namespace {
+// The rule whose tables are wanted next (-1: none), and the thread that
+// builds them: it lives as long as the process, like the worker.
+std::atomic<int> ruleToPrepare{-1};
+AutoResetEvent& ruleWanted = *new AutoResetEvent;
+bool rulePreparerStarted = false;  // main thread only
+}  // namespace
+
+void prepare_rule_in_background(GameRule rule) {
+    ruleToPrepare.store(static_cast<int>(rule), std::memory_order_relaxed);
+    if (!rulePreparerStarted) {
+        rulePreparerStarted = true;
+        std::thread([] {
+            for (;;) {
+                ruleWanted.wait();
+                const int wanted = ruleToPrepare.exchange(-1, std::memory_order_relaxed);
+                if (wanted >= 0) prepareDeepRule(static_cast<GameRule>(wanted));
+            }
+        }).detach();
+    }
+    ruleWanted.signal();
 }
 
 void stop_table_preparation() {

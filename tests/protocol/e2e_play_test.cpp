@@ -428,6 +428,8 @@ Detail readDetail(BrainProcess& brain) {
     for (;;) {
         const std::optional<std::string> line = brain.readLine();
         if (!line) return d;
+        // What an analysis board shows as the search runs comes with show_detail too.
+        if (line->rfind("MESSAGE REALTIME ", 0) == 0) continue;
         if (line->rfind("MESSAGE ", 0) != 0) {
             d.move = parseMove(*line);
             EXPECT_TRUE(d.move) << "expected a move, got: " << *line;
@@ -509,7 +511,8 @@ TEST_F(Play, StopAnswersAtOnceAndIsForgottenWhenIdle) {
     send("INFO max_depth 20");
     send("INFO show_detail 1");
     sendBoard(BusyPosition);
-    const std::string first = reply();
+    std::string first = reply();
+    while (first.rfind("MESSAGE REALTIME ", 0) == 0) first = reply();
     EXPECT_EQ(first.rfind("MESSAGE depth 1 ", 0), 0u) << first;
     send("YXSTOP");
     const Detail d = readDetail(brain);
