@@ -559,10 +559,13 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
         int v;
         if (ranked > 1) {
             // Each rank searched with the whole window among the moves
-            // below the ranks before it.
+            // below the ranks before it. A cut iteration leaves the move of
+            // the last ranks shown.
+            const int shownBest = rootBest_;
             v = searchRoot(depth, 0, -Infinity, Infinity);
             for (int rank = 1; rank < std::min(ranked, rootCount_) && !stopped_; ++rank)
                 searchRoot(depth, rank, -Infinity, Infinity);
+            if (stopped_ && completedDepth_ > 0) rootBest_ = shownBest;
         } else if (depth >= 4 && std::abs(previous) < ProvenScore) {
             int delta = 40;
             int alpha = std::max(previous - delta, -Infinity), beta = std::min(previous + delta, Infinity);
@@ -594,8 +597,16 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
             completedDepth_ = depth;
             // The rest by their values, for the next iteration.
             const int keep = std::min(ranked, rootCount_);
-            std::stable_sort(root_ + keep, root_ + rootCount_,
-                             [](const RootMove& a, const RootMove& b) { return a.value > b.value; });
+            const auto byValue = [](const RootMove& a, const RootMove& b) { return a.value > b.value; };
+            std::stable_sort(root_ + keep, root_ + rootCount_, byValue);
+            if (ranked > 1) {
+                // Searched with other windows, a lower rank can come out
+                // above a higher one: the ranks follow the values.
+                std::stable_sort(root_, root_ + keep, byValue);
+                rootBest_ = root_[0].slot;
+                v = root_[0].value;
+                previous = rootValue_ = v;
+            }
             if (limits_.live) tellBest(depth, true);
             if (ranked > 1)
                 for (int rank = 0; rank < keep; ++rank) tellRanked(rank + 1, root_[rank].slot, depth, root_[rank].value);

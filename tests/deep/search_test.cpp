@@ -89,5 +89,47 @@ TEST(DeepSearch, NodeLimitedTurnsAreRepeatable) {
     EXPECT_GE(nodes[0], 40000);
 }
 
+// What YXNBEST and YXBLOCK rely on: each iteration ranks distinct moves,
+// best first, none of them a cell to avoid, each line starting with its move.
+TEST(DeepSearch, RanksDistinctMovesBestFirstAndKeepsOffAvoidedCells) {
+    const TurnPosition turn = turnFrom({"..O....", ".XXO...", "..XO...", "...X...", "....O.."}, 0);
+    struct Seen {
+        int ranks[4] = {-1, -1, -1, -1};
+        int values[4] = {};
+        bool ordered = true, distinct = true, avoided = false, linesStart = true;
+        SlotSet avoid;
+    } seen;
+    seen.avoid.clear();
+    // X's two best shapes, taken away.
+    seen.avoid.insert(slotOf(3 + 4, 3 + 4));
+    seen.avoid.insert(slotOf(3 + 1, 3 + 0));
+    SearchLimits limits = nodeLimit(60000);
+    limits.multiPv = 3;
+    limits.avoid = &seen.avoid;
+    Engine engine;
+    engine.setTableBytes(1 << 20);
+    const Engine::Move m = engine.think(
+        turn, limits,
+        [](void* context, const IterationReport& r) {
+            auto& s = *static_cast<Seen*>(context);
+            if (r.kind != ReportKind::Ranked) return;
+            s.ranks[r.rank] = r.move;
+            s.values[r.rank] = r.value;
+            s.avoided = s.avoided || s.avoid.contains(r.move);
+            s.linesStart = s.linesStart && r.lineLength >= 1 && r.line[0] == r.move;
+            if (r.rank == 3) {
+                s.ordered = s.ordered && s.values[1] >= s.values[2] && s.values[2] >= s.values[3];
+                s.distinct = s.distinct && s.ranks[1] != s.ranks[2] && s.ranks[2] != s.ranks[3] && s.ranks[1] != s.ranks[3];
+            }
+        },
+        &seen);
+    ASSERT_GE(seen.ranks[3], 0) << "no iteration ranked three moves";
+    EXPECT_TRUE(seen.ordered);
+    EXPECT_TRUE(seen.distinct);
+    EXPECT_FALSE(seen.avoided);
+    EXPECT_TRUE(seen.linesStart);
+    EXPECT_FALSE(seen.avoid.contains(slotOf(m.x, m.y)));
+}
+
 }  // namespace
 }  // namespace deep_test
