@@ -55,7 +55,8 @@ std::size_t lengthWithinMoveBudget(const std::uint8_t* data, std::size_t size) {
         const std::uint8_t* line = data + lineStart;
         const std::size_t length = lineEnd - lineStart;
         if (startsWithNoCase(line, length, "turn") || startsWithNoCase(line, length, "begin") ||
-            startsWithNoCase(line, length, "board") || startsWithNoCase(line, length, "swap2board")) {
+            startsWithNoCase(line, length, "board") || startsWithNoCase(line, length, "swap2board") ||
+            startsWithNoCase(line, length, "yxnbest")) {
             if (++requests > MaxMoveRequests) return lineStart;
         }
         lineStart = lineEnd + 1;
@@ -119,13 +120,16 @@ bool legalSwap2Answer(const char* text, std::size_t length) {
     return true;
 }
 
-// The worker writes only its move, perhaps after "ERROR my move [x,y]" or
-// the MESSAGE lines of show_detail, or its swap2 answer. The main thread waits for it before
+// The worker writes only its move, perhaps after "ERROR my move [x,y]", the
+// MESSAGE lines of show_detail, an analysis board's realtime and ranked
+// lines, or its swap2 answer. The main thread waits for it before
 // touching the position, so reading the size and myboard here is race-free.
 void checkReply(const char* text, std::size_t length) {
     const bool fromWorker = std::this_thread::get_id() != mainThread;
     if (echoReplies) std::fprintf(stderr, "%s %.*s\n", fromWorker ? "worker:" : "main:  ", static_cast<int>(length), text);
-    if (!fromWorker || startsWith(text, length, "MESSAGE depth ") || startsWith(text, length, "MESSAGE swap2 ")) return;
+    if (!fromWorker || startsWith(text, length, "MESSAGE depth ") || startsWith(text, length, "MESSAGE swap2 ") ||
+        startsWith(text, length, "MESSAGE REALTIME ") || startsWith(text, length, "MESSAGE ("))
+        return;
     static constexpr char TakenCell[] = "ERROR my move";
     if (length >= sizeof TakenCell - 1 && std::memcmp(text, TakenCell, sizeof TakenCell - 1) == 0) {
         // On a full board no legal move exists; anything else is the engine's fault.
@@ -156,6 +160,7 @@ void resetToFreshProcess() {
     info_max_depth = 0;
     info_max_node = 0;
     info_show_detail = 0;
+    forget_analysis_board();
     dataFolder[0] = '\0';
     cmd[0] = '\0';
     for (auto& column : myboard)

@@ -128,6 +128,8 @@ int clamp_thread_num(int value);
 int largest_hash_size_log2();
 // The YXBLOCK list as the cells the next turn avoids.
 void apply_block_list();
+// As a new process has it: no board, one thread, no YXBLOCK list.
+void forget_analysis_board();
 enum class YixinResult { Handled, NotOne, EndOfInput };
 YixinResult do_yixin_command();
 

@@ -171,6 +171,13 @@ void apply_block_list() {
     for (int i = 0; i < blockedCount; ++i) AvoidCell[blockedCells[i].x][blockedCells[i].y] = true;
 }
 
+void forget_analysis_board() {
+    gui_mode = false;
+    info_thread_num = 1;
+    info_hash_size = 0;
+    blockedCount = 0;
+}
+
 int clamp_thread_num(int value) { return std::clamp(value, 1, static_cast<int>(hardwareThreads())); }
 
 int largest_hash_size_log2() { return LargestHashSizeLog2; }
