@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "deep/pool.h"
+
 namespace deep {
 
 const ShapeTable& shapeTableFor(Rule rule) {
@@ -15,7 +17,8 @@ const ShapeTable& shapeTableFor(Rule rule) {
 Engine::Engine()
     : pos_(std::make_unique<Position>()),
       history_(std::make_unique<History>()),
-      search_(std::make_unique<Search>(*pos_, table_, *history_, threats_, FittedWeights[0])) {
+      search_(std::make_unique<Search>(*pos_, table_, *history_, threats_, FittedWeights[0])),
+      played_(search_.get()) {
     history_->clear();
 }
 
@@ -25,8 +28,24 @@ void Engine::newGame() {
     table_.clear();
     history_->clear();
     threats_.clearCache();
+    if (pool_) {
+        pool_->clearHistories();
+        pool_->clearThreatCaches();
+    }
     lastStones_ = -1;
 }
+
+void Engine::setThreads(int count) {
+    if (count < 1) count = 1;
+    if (count == threads()) return;
+    if (!pool_) pool_ = std::make_unique<HelperPool>(table_);
+    pool_->resize(count - 1);
+    // The helpers' searches go with them.
+    played_ = search_.get();
+    helperNodes_ = 0;
+}
+
+int Engine::threads() const { return 1 + (pool_ ? pool_->size() : 0); }
 
 void setUpPosition(Position& pos, const TurnPosition& turn) { setUpPosition(pos, turn, cellWeightsFor(turn.rule)); }
 
@@ -57,17 +76,46 @@ Engine::Move Engine::think(const TurnPosition& turn, const SearchLimits& limits,
         newGame();
     } else if (stones < lastStones_) {
         history_->clear();
+        if (pool_) pool_->clearHistories();
     } else {
         history_->age();
+        if (pool_) pool_->ageHistories();
     }
     lastStones_ = stones;
     table_.newSearch();
 
-    setUpPosition(*pos_, turn, custom_ ? customWeights_.cells : cellWeightsFor(turn.rule));
+    const CellWeights& cells = custom_ ? customWeights_.cells : cellWeightsFor(turn.rule);
+    setUpPosition(*pos_, turn, cells);
     const RuleWeights& weights = custom_ ? customWeights_ : FittedWeights[static_cast<int>(turn.rule)];
     search_ = std::make_unique<Search>(*pos_, table_, *history_, threats_, weights);
     search_->knobs = knobs_;
-    const int slot = search_->think(limits, report, context);
+    played_ = search_.get();
+    helperNodes_ = 0;
+    // A turn of one iteration of depth 1 is over before helpers would be.
+    const bool helped = pool_ && pool_->size() > 0 && limits.maxDepth > 1;
+    SearchLimits mainLimits = limits;
+    if (helped) {
+        // One start for every searcher's clock.
+        if (mainLimits.startMs < 0 && mainLimits.clock) mainLimits.startMs = mainLimits.clock();
+        pool_->sharedNodes().store(0, std::memory_order_relaxed);
+        mainLimits.sharedNodes = &pool_->sharedNodes();
+        pool_->start(turn, cells, weights, knobs_, mainLimits);
+    }
+    int slot = search_->think(mainLimits, report, context);
+    if (helped) {
+        pool_->stop();
+        // A win by threats found before any iteration stands; otherwise the
+        // deepest finished iteration plays, the main search's on a tie.
+        const bool threatWin = search_->completedDepth() == 0 && search_->rootValueKnown();
+        for (int i = 0; i < pool_->size(); ++i) {
+            const HelperPool::Result r = pool_->result(i);
+            helperNodes_ += r.nodes;
+            if (!threatWin && r.move >= 0 && r.completedDepth > played_->completedDepth()) {
+                played_ = r.search;
+                slot = r.move;
+            }
+        }
+    }
     Move move;
     if (slot >= 0) {
         move.x = xOf(slot);
