@@ -1,5 +1,6 @@
 #include "deep/engine.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "deep/pool.h"
@@ -36,7 +37,7 @@ void Engine::newGame() {
 }
 
 void Engine::setThreads(int count) {
-    if (count < 1) count = 1;
+    count = std::clamp(count, 1, MaxThreads);
     if (count == threads()) return;
     if (!pool_) pool_ = std::make_unique<HelperPool>(table_);
     pool_->resize(count - 1);

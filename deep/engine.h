@@ -39,9 +39,11 @@ public:
     std::size_t tableBytes() const { return table_.bytes(); }
     // Forget every game so far: the table, and every searcher's history.
     void newGame();
-    // The searchers of the next turns (at least 1): the main search on the
-    // thread that calls think, and helpers on threads of their own, started
-    // with the first turn that has them. Only between turns.
+    // The searchers of the next turns (1 to MaxThreads): the main search on
+    // the thread that calls think, and helpers on threads of their own,
+    // started with the first turn that has them. Only between turns. Each
+    // helper takes about 2 MiB besides the shared table.
+    static constexpr int MaxThreads = 64;
     void setThreads(int count);
     int threads() const;
     // Plays with these weights instead of the fitted ones (tuning runs).
