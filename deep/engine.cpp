@@ -105,13 +105,15 @@ Engine::Move Engine::think(const TurnPosition& turn, const SearchLimits& limits,
     int slot = search_->think(mainLimits, report, context);
     if (helped) {
         pool_->stop();
-        // A win by threats found before any iteration stands; otherwise the
-        // deepest finished iteration plays, the main search's on a tie.
-        const bool threatWin = search_->completedDepth() == 0 && search_->rootValueKnown();
+        // The deepest finished iteration plays, the main search's on a tie;
+        // but a proven win (the main search's threat searches find theirs
+        // before any iteration) gives way only to another.
         for (int i = 0; i < pool_->size(); ++i) {
             const HelperPool::Result r = pool_->result(i);
             helperNodes_ += r.nodes;
-            if (!threatWin && r.move >= 0 && r.completedDepth > played_->completedDepth()) {
+            const bool keepWin = played_->rootValueKnown() && played_->rootValue() >= ProvenScore &&
+                                 r.search && r.search->rootValue() < ProvenScore;
+            if (r.move >= 0 && r.completedDepth > played_->completedDepth() && !keepWin) {
                 played_ = r.search;
                 slot = r.move;
             }
