@@ -6,6 +6,7 @@
 //
 //   morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only] [--depth N] [--rule N] [--deep-ms N]
 //   morrow-bench --deep [--depth N] [--filter SUBSTRING] [--quiet | --moves] [--rule N]
+//   either with [--threads N] for the deep turns
 //
 // Every position is also searched by the straightforward reference engine,
 // side by side: its time gives the speed ratio, and any move, root value or
@@ -20,6 +21,10 @@
 // (10 unless --depth says otherwise), each as the first turn of a new game:
 // its total node count is deep mode's signature, and the summary gives its
 // nodes per second.
+//
+// --threads N searches the deep turns with N threads. Their trees depend on
+// how the threads meet in the table, so the signature is no longer fixed;
+// the summary adds every thread's nodes, and their rate.
 
 #include <algorithm>
 #include <chrono>
@@ -50,6 +55,7 @@ enum class Mode { Full, Quiet, Moves };
 struct Search {
     cellpos move;
     long long nodes;
+    long long allNodes;  // every thread's
     long long ms;
     int iterationCount;
     IterationStats iterations[MaxSearchDepth];
@@ -78,6 +84,7 @@ Search searchWithEngine(const char* text) {
     const long long startedAt = clockMs();
     s.move = run();
     s.ms = clockMs() - startedAt;
+    s.allNodes = Nodes;
     s.iterationCount = IterationCount;
     for (int k = 0; k < IterationCount; ++k) {
         s.iterations[k] = Iterations[k];
@@ -144,8 +151,9 @@ std::string cell(cellpos c) { return std::to_string(c.x) + "," + std::to_string(
 void usage() {
     std::fprintf(stderr,
                  "usage: morrow-bench [--filter SUBSTRING] [--quiet | --moves] [--engine-only] [--depth N] [--rule N] "
-                 "[--deep-ms N]\n"
-                 "       morrow-bench --deep [--depth N] [--filter SUBSTRING] [--quiet | --moves] [--rule N]\n");
+                 "[--deep-ms N] [--threads N]\n"
+                 "       morrow-bench --deep [--depth N] [--filter SUBSTRING] [--quiet | --moves] [--rule N] "
+                 "[--threads N]\n");
 }
 
 // Tables allocated and their pages touched before the first position, as
@@ -199,7 +207,7 @@ double ratio(long long reference, long long engine) {
     return static_cast<double>(reference) / static_cast<double>(engine > 0 ? engine : 1);
 }
 
-void printSummary(const std::vector<Result>& results, bool withReference, bool deep) {
+void printSummary(const std::vector<Result>& results, bool withReference, bool deep, int threads) {
     long long nodes = 0;
     std::vector<long long> engineMs, referenceMs;
     int differing = 0;
@@ -217,6 +225,15 @@ void printSummary(const std::vector<Result>& results, bool withReference, bool d
         long long ms = 0;
         for (long long t : engineMs) ms += t;
         std::printf("speed      %.0f nodes per second\n", ms > 0 ? 1000.0 * static_cast<double>(nodes) / static_cast<double>(ms) : 0.0);
+    }
+    if (threads > 0) {
+        long long all = 0, ms = 0;
+        for (const Result& r : results) {
+            all += r.engine.allNodes;
+            ms += r.engine.ms;
+        }
+        std::printf("threads    %d: %lld nodes in %lld ms, %.0f nodes per second\n", threads, all, ms,
+                    ms > 0 ? 1000.0 * static_cast<double>(all) / static_cast<double>(ms) : 0.0);
     }
     printSlowest("slowest", results, false);
     if (withReference) {
@@ -238,6 +255,7 @@ int main(int argc, char** argv) {
     const char* filter = nullptr;
     Mode mode = Mode::Full;
     bool deep = false, depthGiven = false;
+    int threads = 0;  // not given
 #ifdef MORROW_BENCH_REFERENCE
     bool withReference = true;
 #else
@@ -268,6 +286,12 @@ int main(int argc, char** argv) {
             DeepTurnBudget = {ms, ms};
             DepthLimit = MaxSearchDepth;
             withReference = false;
+        } else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
+            threads = std::atoi(argv[++i]);
+            if (threads < 1) {
+                usage();
+                return 2;
+            }
         } else if (std::strcmp(argv[i], "--rule") == 0 && i + 1 < argc) {
             Rule = ruleFromInfo(std::atoi(argv[++i]));
             withReference = withReference && Rule == GameRule::FreeStyle;
@@ -286,6 +310,7 @@ int main(int argc, char** argv) {
         DeepTurnBudget = {-1, -1};
     }
     if (DepthLimit > DefaultSearchDepth) sizeDeepTables(DeepBenchTableBytes);
+    if (threads > 0) setDeepThreads(threads);
 
     const BenchPosition* positions = benchPositions();
     const int count = benchPositionCount();
@@ -353,7 +378,7 @@ int main(int argc, char** argv) {
     }
 
     if (mode != Mode::Moves) {
-        printSummary(results, withReference, deep);
+        printSummary(results, withReference, deep, threads);
         if (!results.empty() && !deep) measureTables(positions[0].board);
     }
 

@@ -11,6 +11,8 @@
 
 namespace deep {
 
+class HelperPool;
+
 // The board a turn starts from.
 struct TurnPosition {
     int width = MaxBoard, height = MaxBoard;
@@ -35,8 +37,15 @@ public:
     void releaseTables() { table_.release(); }
     bool populateTables(const std::atomic<bool>& cancel) const { return table_.populate(cancel); }
     std::size_t tableBytes() const { return table_.bytes(); }
-    // Forget every game so far.
+    // Forget every game so far: the table, and every searcher's history.
     void newGame();
+    // The searchers of the next turns (1 to MaxThreads): the main search on
+    // the thread that calls think, and helpers on threads of their own,
+    // started with the first turn that has them. Only between turns. Each
+    // helper takes about 2 MiB besides the shared table.
+    static constexpr int MaxThreads = 64;
+    void setThreads(int count);
+    int threads() const;
     // Plays with these weights instead of the fitted ones (tuning runs).
     void useWeights(const RuleWeights& weights) {
         customWeights_ = weights;
@@ -49,8 +58,12 @@ public:
     Move think(const TurnPosition& turn, const SearchLimits& limits, Search::Report report = nullptr,
                void* context = nullptr);
 
-    // The last turn's search, and its position as left after the turn.
-    const Search& search() const { return *search_; }
+    // The search whose move the last turn played (the main search's, or a
+    // helper's that finished a deeper iteration), and the main search's
+    // position as left after the turn.
+    const Search& search() const { return *played_; }
+    // The last turn's nodes over every searcher.
+    long long nodes() const { return search_->nodes() + helperNodes_; }
     Search::Knobs& knobs() { return knobs_; }
     Position& position() { return *pos_; }
 
@@ -60,6 +73,9 @@ private:
     std::unique_ptr<History> history_;
     ThreatSearch threats_;
     std::unique_ptr<Search> search_;
+    std::unique_ptr<HelperPool> pool_;
+    const Search* played_ = nullptr;
+    long long helperNodes_ = 0;
     Search::Knobs knobs_;
     bool custom_ = false;
     RuleWeights customWeights_{};

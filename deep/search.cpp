@@ -117,9 +117,19 @@ void History::age() {
 
 long long Search::elapsedMs() const { return limits_.clock ? limits_.clock() - startMs_ : 0; }
 
+// The turn's nodes over every searcher, as far as the others have told.
+long long Search::allNodes() {
+    const long long own = nodes();
+    if (!limits_.sharedNodes) return own;
+    const long long fresh = own - sharedSoFar_;
+    sharedSoFar_ = own;
+    return limits_.sharedNodes->fetch_add(fresh, std::memory_order_relaxed) + fresh;
+}
+
 void Search::checkLimits() {
     if (limits_.stop && limits_.stop->load(std::memory_order_relaxed)) stopped_ = true;
-    if (limits_.nodes > 0 && nodes() >= limits_.nodes) stopped_ = true;
+    const long long nodes = allNodes();
+    if (limits_.nodes > 0 && nodes >= limits_.nodes) stopped_ = true;
     if (limits_.hardMs >= 0 && elapsedMs() > limits_.hardMs) stopped_ = true;
 }
 
@@ -501,6 +511,7 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
     startMs_ = limits_.startMs >= 0 ? limits_.startMs : limits_.clock ? limits_.clock() : 0;
     nodes_ = 0;
     threatNodesAtStart_ = threats_.nodes();
+    sharedSoFar_ = 0;
     stopped_ = false;
     completedDepth_ = 0;
     rootValue_ = 0;
@@ -536,13 +547,13 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
     // Under a node limit the threat searches take a share of it, not all.
     long long vcfBudget = limits_.softMs < 0 ? RootVcfBudget : std::clamp(limits_.softMs * 60, 5000ll, RootVcfBudget);
     if (limits_.nodes > 0) vcfBudget = std::min(vcfBudget, limits_.nodes / 4);
-    const int vcf = threats_.findVcf(pos_, RootVcfPlies, vcfBudget);
+    const int vcf = limits_.rootThreats ? threats_.findVcf(pos_, RootVcfPlies, vcfBudget) : -1;
     if (vcf >= 0 && pos_.mayPlay(vcf, me) && mayPlayAtRoot(vcf)) {
         rootValue_ = winIn(threats_.winLength());
         rootValueKnown_ = true;
         return decided(vcf);
     }
-    if (knobs.rootVct && limits_.hardMs != 0) {
+    if (knobs.rootVct && limits_.rootThreats && limits_.hardMs != 0) {
         long long budget = limits_.softMs < 0 ? 50000 : std::clamp(limits_.softMs * 20, 2000ll, 100000ll);
         if (limits_.nodes > 0) budget = std::min(budget, limits_.nodes / 20);
         const int vct = threats_.findVct(pos_, RootVctThreats, budget);
@@ -554,7 +565,7 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
     }
 
     int previous = 0, lastBest = rootBest_, changes = 0;
-    for (int depth = 1; depth <= limits_.maxDepth; ++depth) {
+    for (int depth = 1 + limits_.depthSkew; depth <= limits_.maxDepth; ++depth) {
         if (limits_.live) tell(ReportKind::IterationStart, rootBest_, depth);
         int v;
         if (ranked > 1) {
@@ -611,7 +622,7 @@ int Search::iterate(const SearchLimits& limits, Report report, void* context) {
             if (ranked > 1)
                 for (int rank = 0; rank < keep; ++rank) tellRanked(rank + 1, root_[rank].slot, depth, root_[rank].value);
         }
-        if (report) report(context, {depth, complete ? v : rootValue_, nodes(), elapsedMs(), complete, rootBest_});
+        if (report) report(context, {depth, complete ? v : rootValue_, allNodes(), elapsedMs(), complete, rootBest_});
         if (!complete) break;
         if (rootBest_ != lastBest) ++changes;
         lastBest = rootBest_;

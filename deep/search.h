@@ -29,6 +29,15 @@ struct SearchLimits {
     const std::atomic<bool>* stop = nullptr;  // set from another thread to cut the search
     long long (*clock)() = nullptr;           // milliseconds; required with a time limit
     long long startMs = -1;                   // when the turn began (clock); -1: when the search begins
+    // Several searchers on one turn: each adds its nodes here every so
+    // often, and the node limit counts them all.
+    std::atomic<long long>* sharedNodes = nullptr;
+    // The wins by threats looked for at the root before iterating: a helper
+    // leaves them to the main search.
+    bool rootThreats = true;
+    // Every iteration searched this many plies deeper, so that helpers do
+    // not all search what the main search does.
+    int depthSkew = 0;
     // For an analysis board: reports of the root moves as they are searched,
     // of the best move so far and of moves proven lost, a few dozen a second
     // at most.
@@ -83,6 +92,7 @@ public:
     // The move for the side to move (a slot), or -1 when no cell is free.
     int think(const SearchLimits& limits, Report report = nullptr, void* context = nullptr);
 
+    // This search's own nodes, threat searches included.
     long long nodes() const { return nodes_ + threats_.nodes() - threatNodesAtStart_; }
     int completedDepth() const { return completedDepth_; }
     int rootValue() const { return rootValue_; }
@@ -125,6 +135,7 @@ private:
     bool listRootMoves(int& onlyMove);
     bool mayPlayAtRoot(int slot) const { return !limits_.avoid || !limits_.avoid->contains(slot); }
     void checkLimits();
+    long long allNodes();
     long long elapsedMs() const;
     void tell(ReportKind kind, int move, int depth, int value = 0);
     void tellBest(int depth, bool iterationEnd);
@@ -142,6 +153,7 @@ private:
     long long startMs_ = 0;
     long long nodes_ = 0;
     long long threatNodesAtStart_ = 0;
+    long long sharedSoFar_ = 0;  // of nodes(), added to limits_.sharedNodes
     bool stopped_ = false;
     int completedDepth_ = 0;
     int rootValue_ = 0;

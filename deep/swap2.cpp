@@ -114,7 +114,7 @@ Probe probe(Engine& engine, const Swap2Request& request, const Stones& stones, i
     limits.clock = request.clock;
     Iterations seen;
     const Engine::Move move = engine.think(turnOf(request, stones), limits, recordIteration, &seen);
-    p.nodes = engine.search().nodes();
+    p.nodes = engine.nodes();
     budget.nodesLeft -= p.nodes;
     p.cut = budget.stopped();
     p.move = {move.x, move.y};

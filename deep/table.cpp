@@ -1,5 +1,6 @@
 #include "deep/table.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -33,7 +34,7 @@ void TranspositionTable::resize(std::size_t bytes) {
         if (!memory) continue;
         buckets_ = static_cast<Bucket*>(memory);
         mask_ = count - 1;
-        written_ = false;
+        written_.store(false, std::memory_order_relaxed);
         return;
     }
 }
@@ -63,14 +64,40 @@ void TranspositionTable::release() {
 }
 
 void TranspositionTable::clear() {
-    if (buckets_ && written_) std::memset(static_cast<void*>(buckets_), 0, (mask_ + 1) * sizeof(Bucket));
-    written_ = false;
+    if (buckets_ && written_.load(std::memory_order_relaxed))
+        std::memset(static_cast<void*>(buckets_), 0, (mask_ + 1) * sizeof(Bucket));
+    written_.store(false, std::memory_order_relaxed);
+}
+
+// Relaxed atomic words: nothing else is ordered by them, and the xor check
+// catches an entry torn between two writers.
+TranspositionTable::Fields TranspositionTable::load(Entry& e) {
+    const std::uint64_t data = std::atomic_ref<std::uint64_t>(e.data).load(std::memory_order_relaxed);
+    const std::uint64_t check = std::atomic_ref<std::uint64_t>(e.check).load(std::memory_order_relaxed);
+    Fields f;
+    f.key = check ^ data;
+    f.value = static_cast<std::int16_t>(data & 0xFFFF);
+    f.eval = static_cast<std::int16_t>((data >> 16) & 0xFFFF);
+    f.move = static_cast<std::uint16_t>((data >> 32) & 0xFFFF);
+    f.depth = static_cast<std::int8_t>((data >> 48) & 0xFF);
+    f.boundAge = static_cast<std::uint8_t>(data >> 56);
+    return f;
+}
+
+void TranspositionTable::save(Entry& e, const Fields& f) {
+    const std::uint64_t data = std::uint64_t{static_cast<std::uint16_t>(f.value)} |
+                               std::uint64_t{static_cast<std::uint16_t>(f.eval)} << 16 |
+                               std::uint64_t{f.move} << 32 | std::uint64_t{static_cast<std::uint8_t>(f.depth)} << 48 |
+                               std::uint64_t{f.boundAge} << 56;
+    std::atomic_ref<std::uint64_t>(e.data).store(data, std::memory_order_relaxed);
+    std::atomic_ref<std::uint64_t>(e.check).store(f.key ^ data, std::memory_order_relaxed);
 }
 
 bool TranspositionTable::probe(std::uint64_t key, TableHit& hit) const {
     if (!buckets_) return false;
-    const Bucket& b = buckets_[key & mask_];
-    for (const Entry& e : b.entry) {
+    Bucket& b = buckets_[key & mask_];
+    for (Entry& entry : b.entry) {
+        const Fields e = load(entry);
         if (e.key != key || (e.boundAge & 3) == NoBound) continue;
         hit.value = e.value;
         hit.eval = e.eval;
@@ -84,32 +111,36 @@ bool TranspositionTable::probe(std::uint64_t key, TableHit& hit) const {
 
 void TranspositionTable::store(std::uint64_t key, int value, int eval, int move, int depth, Bound bound) {
     if (!buckets_) return;
-    written_ = true;
+    // Read first: once set, the flag's cache line is not written again.
+    if (!written_.load(std::memory_order_relaxed)) written_.store(true, std::memory_order_relaxed);
     Bucket& b = buckets_[key & mask_];
     Entry* victim = nullptr;
     int victimWorth = 1 << 30;
-    for (Entry& e : b.entry) {
+    for (Entry& entry : b.entry) {
+        const Fields e = load(entry);
         if (e.key == key) {
             // A shallower bound does not replace a deeper result of this turn.
             const bool sameTurn = (e.boundAge >> 2) == age_;
             if (bound != ExactBound && sameTurn && depth + 2 < e.depth) return;
             if (move < 0 && e.move != NoMove) move = e.move;
-            victim = &e;
+            victim = &entry;
             break;
         }
         const int staleness = ((age_ - (e.boundAge >> 2)) & AgeMask);
         const int worth = (e.boundAge & 3) == NoBound ? -1000 : e.depth - 8 * staleness;
         if (worth < victimWorth) {
             victimWorth = worth;
-            victim = &e;
+            victim = &entry;
         }
     }
-    victim->key = key;
-    victim->value = static_cast<std::int16_t>(value);
-    victim->eval = static_cast<std::int16_t>(eval);
-    victim->move = move < 0 ? NoMove : static_cast<std::uint16_t>(move);
-    victim->depth = static_cast<std::int8_t>(depth < -100 ? -100 : depth > 120 ? 120 : depth);
-    victim->boundAge = static_cast<std::uint8_t>(bound | (age_ << 2));
+    Fields f;
+    f.key = key;
+    f.value = static_cast<std::int16_t>(value);
+    f.eval = static_cast<std::int16_t>(eval);
+    f.move = move < 0 ? NoMove : static_cast<std::uint16_t>(move);
+    f.depth = static_cast<std::int8_t>(depth < -100 ? -100 : depth > 120 ? 120 : depth);
+    f.boundAge = static_cast<std::uint8_t>(bound | (age_ << 2));
+    save(*victim, f);
 }
 
 }  // namespace deep

@@ -1,5 +1,6 @@
 // The transposition table of deep mode: values with their bound, the best
-// move and the static evaluation, kept from turn to turn of a game.
+// move and the static evaluation, kept from turn to turn of a game. Every
+// searcher of a turn probes and stores in it at once, without locks.
 #pragma once
 
 #include <atomic>
@@ -32,6 +33,7 @@ public:
     // The size resize(bytes) aims at.
     static std::size_t bytesFor(std::size_t bytes);
     void release();
+    // Neither clear, resize nor release while a search runs.
     void clear();
     // Brings every page of the table in, 2 MiB at a time, so that a search
     // does not wait on page faults; stops between chunks once `cancel` is
@@ -49,7 +51,16 @@ public:
 
 private:
     static constexpr std::uint8_t AgeMask = 63;
+    // Two words, each read and written whole by any thread: the data, and
+    // the key xor the data. An entry half written by one searcher and half
+    // by another unpacks to a key that matches neither, so it is a miss,
+    // never a wrong move or value.
     struct Entry {
+        std::uint64_t check;  // key ^ data
+        std::uint64_t data;   // value, eval, move, depth, bound and age
+    };
+    static_assert(sizeof(Entry) == 16, "an entry is 16 bytes");
+    struct Fields {
         std::uint64_t key;
         std::int16_t value;
         std::int16_t eval;
@@ -57,7 +68,8 @@ private:
         std::int8_t depth;
         std::uint8_t boundAge;  // bound in the low two bits, age above
     };
-    static_assert(sizeof(Entry) == 16, "an entry is 16 bytes");
+    static Fields load(Entry& e);
+    static void save(Entry& e, const Fields& f);
     static constexpr int BucketSize = 4;
     struct alignas(64) Bucket {
         Entry entry[BucketSize];
@@ -66,7 +78,7 @@ private:
     Bucket* buckets_ = nullptr;
     std::size_t mask_ = 0;
     // Written since it was allocated or cleared: fresh pages are zero already.
-    bool written_ = false;
+    std::atomic<bool> written_{false};
     std::uint8_t age_ = 0;
 };
 

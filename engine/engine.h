@@ -394,6 +394,10 @@ bool hashTablesThere();
 bool populateDeepTables(const std::atomic<bool>& cancel);
 // The next deep turn starts a new game: empty table, no history.
 void forgetDeepGames();
+// The deep turns search with `count` threads (1 by default; clamped to 1..64)
+// sharing one table. Set while no turn runs; the helper threads start with
+// the next deep turn and are kept for the turns after it.
+void setDeepThreads(int count);
 // The deep engine's shape tables for the rule, built before the turn that
 // needs them (renju's take a tenth of a second).
 void prepareDeepRule(GameRule rule);

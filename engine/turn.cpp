@@ -197,6 +197,8 @@ void recordDeepIteration(void*, const deep::IterationReport& r) {
 
 void sizeDeepTables(std::size_t bytes) { theDeepEngine().setTableBytes(bytes); }
 
+void setDeepThreads(int count) { theDeepEngine().setThreads(count); }
+
 void prepareDeepRule(GameRule rule) { deep::shapeTableFor(deepRule(rule)); }
 
 bool populateDeepTables(const std::atomic<bool>& cancel) { return !deepEngine || deepEngine->populateTables(cancel); }
@@ -252,7 +254,7 @@ const cellpos& runDeep() {
     if (avoiding) limits.avoid = &avoid;
 
     const deep::Engine::Move move = theDeepEngine().think(deepTurnPosition(), limits, recordDeepIteration, nullptr);
-    Nodes = theDeepEngine().search().nodes();
+    Nodes = theDeepEngine().nodes();
     timeup = IterationCount > 0 && !Iterations[IterationCount - 1].complete;
     resultpos = move.x >= 0 ? cellpos{move.x, move.y} : cellpos{0, 0};
     return resultpos;

@@ -191,6 +191,7 @@ void prepare_turn(int rankedMoves) {
     if (DepthLimit > DefaultSearchDepth) {
         DeepTurnBudget = deep::planTurn(turn_clock());
         DeepTurnAskedMs = BusySinceMs;
+        setDeepThreads(info_thread_num);
     }
     NodeLimit = info_max_node > 0 ? info_max_node : 0;
     IterationReport = info_show_detail != 0 ? report_iteration : nullptr;

@@ -47,4 +47,29 @@ inline int draw(Position& pos, std::initializer_list<const char*> rows, int x0 =
     return mark;
 }
 
+// A turn on a 15x15 board, rows drawn from (3, 3) as by draw(); the
+// engine plays side `ownSide` (0 black, X).
+inline TurnPosition turnFrom(std::initializer_list<const char*> rows, int ownSide, Rule rule = Rule::Freestyle) {
+    TurnPosition turn;
+    turn.width = turn.height = 15;
+    turn.rule = rule;
+    turn.ownSide = ownSide;
+    int y = 3;
+    for (const char* row : rows) {
+        for (int i = 0; row[i]; ++i) {
+            const int side = row[i] == 'X' ? 0 : row[i] == 'O' ? 1 : -1;
+            if (side >= 0) turn.cell[3 + i][y] = side == ownSide ? 1 : 2;
+            if (row[i] == '#') turn.cell[3 + i][y] = 3;
+        }
+        ++y;
+    }
+    return turn;
+}
+
+inline SearchLimits nodeLimit(long long nodes) {
+    SearchLimits limits;
+    limits.nodes = nodes;
+    return limits;
+}
+
 }  // namespace deep_test
