@@ -159,7 +159,6 @@ void requestMove() {
     turn();
 }
 
-
 // Reads "x,y,who" lines until one that is none; false at end of input.
 // The list is the whole position: nothing of the one before it stays.
 bool readBoardList() {

@@ -2,7 +2,7 @@
 """Where Morrow's lost games were lost: the first move after which a deeper search proves the loss.
 
     tools/find-losses.py GAMES.sgf [--name brain] [--analyser build/pbrain-morrow-deep]
-                         [--nodes 3000000] [--games 1,4,7]
+                         [--nodes 3000000] [--games 1,4,7] [--positions FILE]
 
 GAMES.sgf is a match's record as c-gomoku-cli writes it (games.sgf in a cli_match.py run folder);
 --name is the player name Morrow has there (PB/PW). Every game Morrow lost is replayed: after each of
@@ -18,7 +18,9 @@ move. The value before it, Morrow to move, says what kind of loss it was:
                    proven win after it is a short one (threats, 25 plies at most)
   quiet middle     anything else: no threat on the board, or a long forced line
 
-Prints one line per lost game, then the count of each class.
+Prints one line per lost game, then the count of each class. --positions appends the position
+before each losing move (Morrow to move) to FILE, one line "NAME SIZE x,y x,y ..." with the moves in
+order, black first, as tools/check-proofs.py reads them.
 """
 import argparse
 import re
@@ -105,6 +107,7 @@ def main():
     ap.add_argument("--analyser", default="build/pbrain-morrow-deep")
     ap.add_argument("--nodes", type=int, default=3000000)
     ap.add_argument("--games", help="only these game numbers, comma-separated")
+    ap.add_argument("--positions", help="append the positions before the losing moves to this file")
     a = ap.parse_args()
     only = {int(g) for g in a.games.split(",")} if a.games else None
 
@@ -152,6 +155,10 @@ def main():
                        % (number, "black" if colour == 0 else "white", lply + 1, x, y, after,
                           "%+d" % lbefore if lbefore is not None else "?", lbest, kind))
             counts[kind] = counts.get(kind, 0) + 1
+            if a.positions:
+                with open(a.positions, "a") as out:
+                    out.write("game%d-move%d %d %s\n" % (number, lply + 1, size,
+                                                          " ".join("%d,%d" % m for m in moves[:lply])))
             break
         analyser.close()
         if verdict is None:

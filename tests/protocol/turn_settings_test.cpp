@@ -19,6 +19,17 @@ protected:
     }
 };
 
+// An analysis board's hash_size (KB) sizes the deep table, up to the largest
+// size it was offered, and never past what max_memory leaves.
+TEST(DeepTable, HashSizeIsTakenWithinMaxMemory) {
+    EXPECT_EQ(deep_table_bytes(0, 1000, 65536), 64ll << 20);
+    EXPECT_EQ(deep_table_bytes(0, 1000, 1ll << 40), 1ll << (largest_hash_size_log2() + 10));
+    const long long capped = deep_table_bytes(100ll << 20, 1000, 1 << 20);
+    EXPECT_GT(capped, 0);
+    EXPECT_LT(capped, 100ll << 20);
+    EXPECT_EQ(deep_table_bytes(100ll << 20, 1000, 0), deep_table_bytes(100ll << 20, 1000));
+}
+
 // Under the defaults the engine's own 4.5 s cap is what limits a turn.
 TEST_F(ManagerLimits, DefaultsLeaveTheEngineCap) { EXPECT_GE(manager_time_limit_ms(), 4500); }
 
