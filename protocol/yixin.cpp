@@ -2,6 +2,7 @@
 // ones: positions set up without a move, renju's forbidden cells, cells the
 // search keeps off, the N best moves, and the board's own settings.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -40,20 +41,23 @@ struct StoneLine {
     int x, y, who;
 };
 
-enum class ListEnd { Done, EndOfInput };
+enum class List { Read, Refused, EndOfInput };
 
 // Reads the lines of a list up to DONE. Each is handed to `take`, which
-// answers with the error line's text, or null when it takes the line. Only
-// the first error is written: the list is refused whole.
+// refuses it by writing the error line into `error` and answering true.
+// Only the first error is written: the list is refused whole.
 template <typename Take>
-ListEnd readList(Take take, bool& refused) {
-    refused = false;
+List readList(Take take) {
+    char error[96];
+    bool refused = false;
     for (;;) {
-        if (!get_line()) return ListEnd::EndOfInput;
-        if (is_done_line(cmd)) return ListEnd::Done;
-        if (refused) continue;
-        if (take(cmd)) refused = true;
+        if (!get_line()) return List::EndOfInput;
+        if (is_done_line(cmd)) break;
+        if (!refused) refused = take(cmd, error, sizeof error);
     }
+    if (!refused) return List::Read;
+    pipeOut("%s", error);
+    return List::Refused;
 }
 
 unsigned hardwareThreads() {
@@ -70,30 +74,22 @@ bool setBoard() {
     for (auto& column : taken)
         for (bool& cell : column) cell = false;
     int count = 0;
-    char error[96];
-    bool refused;
-    const ListEnd end = readList(
-        [&](const char* line) -> bool {
-            StoneLine s{};
-            parse_3int_chk(line, &s.x, &s.y, &s.who);
-            if (s.who != 1 && s.who != 2) {
-                std::snprintf(error, sizeof error, "ERROR x,y,who or DONE expected after YXBOARD");
-                return true;
-            }
-            if (taken[s.x][s.y] || count >= CellCount) {
-                std::snprintf(error, sizeof error, "ERROR YXBOARD stone %d,%d on an occupied cell", s.x, s.y);
-                return true;
-            }
-            taken[s.x][s.y] = true;
-            stones[count++] = s;
-            return false;
-        },
-        refused);
-    if (end == ListEnd::EndOfInput) return false;
-    if (refused) {
-        pipeOut("%s", error);
-        return true;
-    }
+    const List list = readList([&](const char* line, char* error, std::size_t size) {
+        StoneLine s{};
+        parse_3int_chk(line, &s.x, &s.y, &s.who);
+        if (s.who != 1 && s.who != 2) {
+            std::snprintf(error, size, "ERROR x,y,who or DONE expected after YXBOARD");
+            return true;
+        }
+        if (taken[s.x][s.y] || count >= CellCount) {
+            std::snprintf(error, size, "ERROR YXBOARD stone %d,%d on an occupied cell", s.x, s.y);
+            return true;
+        }
+        taken[s.x][s.y] = true;
+        stones[count++] = s;
+        return false;
+    });
+    if (list != List::Read) return list != List::EndOfInput;
     brain_clear();
     for (int i = 0; i < count; ++i) {
         if (stones[i].who == 1) brain_my(stones[i].x, stones[i].y);
@@ -107,28 +103,20 @@ bool addBlockedCells() {
     start();
     cellpos cells[CellCount];
     int count = 0;
-    char error[96];
-    bool refused;
-    const ListEnd end = readList(
-        [&](const char* line) -> bool {
-            int x, y;
-            if (!parse_coord(line, &x, &y)) {
-                std::snprintf(error, sizeof error, "ERROR x,y or DONE expected after YXBLOCK");
-                return true;
-            }
-            if (myboard[x][y] != 0) {
-                std::snprintf(error, sizeof error, "ERROR YXBLOCK cell %d,%d is occupied", x, y);
-                return true;
-            }
-            if (count < CellCount) cells[count++] = {x, y};
-            return false;
-        },
-        refused);
-    if (end == ListEnd::EndOfInput) return false;
-    if (refused) {
-        pipeOut("%s", error);
-        return true;
-    }
+    const List list = readList([&](const char* line, char* error, std::size_t size) {
+        int x, y;
+        if (!parse_coord(line, &x, &y)) {
+            std::snprintf(error, size, "ERROR x,y or DONE expected after YXBLOCK");
+            return true;
+        }
+        if (myboard[x][y] != 0) {
+            std::snprintf(error, size, "ERROR YXBLOCK cell %d,%d is occupied", x, y);
+            return true;
+        }
+        if (count < CellCount) cells[count++] = {x, y};
+        return false;
+    });
+    if (list != List::Read) return list != List::EndOfInput;
     for (int i = 0; i < count; ++i) {
         bool listed = false;
         for (int j = 0; j < blockedCount && !listed; ++j)
@@ -206,8 +194,7 @@ YixinResult do_yixin_command() {
     } else if (commandWord("yxquerydatabaseall", cmd) || commandWord("yxquerydatabaseone", cmd)) {
         // Morrow keeps no database: the position that follows is read and
         // nothing is answered.
-        bool refused;
-        if (readList([](const char*) { return false; }, refused) == ListEnd::EndOfInput)
+        if (readList([](const char*, char*, std::size_t) { return false; }) == List::EndOfInput)
             return YixinResult::EndOfInput;
     } else {
         return YixinResult::NotOne;
