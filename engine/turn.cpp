@@ -244,14 +244,10 @@ const cellpos& runDeep() {
     limits.multiPv = LiveAnalysis ? RankedMoves : 1;
     deep::SlotSet avoid;
     avoid.clear();
-    bool avoiding = false;
     for (int x = 0; x < BoardSize; ++x)
         for (int y = 0; y < BoardSize; ++y)
-            if (AvoidCell[x][y]) {
-                avoid.insert(deep::slotOf(x, y));
-                avoiding = true;
-            }
-    if (avoiding) limits.avoid = &avoid;
+            if (AvoidCell[x][y]) avoid.insert(deep::slotOf(x, y));
+    if (!avoid.empty()) limits.avoid = &avoid;
 
     const deep::Engine::Move move = theDeepEngine().think(deepTurnPosition(), limits, recordDeepIteration, nullptr);
     Nodes = theDeepEngine().nodes();

@@ -35,8 +35,6 @@ const char* commandWord(const char* name, const char* line) {
     return after == '\0' || after == ' ' || after == '\t' ? param : nullptr;
 }
 
-bool onBoard(int x, int y) { return x >= 0 && y >= 0 && x < width && y < height; }
-
 struct StoneLine {
     int x, y, who;
 };
@@ -81,7 +79,7 @@ bool setBoard() {
             std::snprintf(error, size, "ERROR x,y,who or DONE expected after YXBOARD");
             return true;
         }
-        if (taken[s.x][s.y] || count >= CellCount) {
+        if (taken[s.x][s.y]) {
             std::snprintf(error, size, "ERROR YXBOARD stone %d,%d on an occupied cell", s.x, s.y);
             return true;
         }
@@ -132,9 +130,9 @@ void showForbidden() {
     const int count = ruleFromInfo(info_rule) == GameRule::Renju ? renjuFouls(fouls) : 0;
     char line[8 + 4 * CellCount + 2] = "FORBID ";
     int length = 7;
+    // renjuFouls lists only cells of the announced board: the others are closed.
     for (int i = 0; i < count; ++i)
-        if (onBoard(fouls[i].x, fouls[i].y))
-            length += std::snprintf(line + length, sizeof line - length, "%02d%02d", fouls[i].x, fouls[i].y);
+        length += std::snprintf(line + length, sizeof line - length, "%02d%02d", fouls[i].x, fouls[i].y);
     std::snprintf(line + length, sizeof line - length, ".");
     pipeOut("%s", line);
 }
